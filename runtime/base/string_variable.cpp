@@ -24,7 +24,7 @@ void string_assign(RuntimeString* variable, int32_t start) {
 
 static int32_t copy_into(RuntimeString* variable, const char* text) {
   int32_t length = lstrlenA(text);
-  if (*variable && text >= *variable && text <= *variable + length) {
+  if (*variable && text >= *variable && text <= *variable + lstrlenA(*variable)) {
     // The text is the variable's own (or a tail of it): move it to the front
     // before the block is resized under it.
     MoveMemory(*variable, text, length + 1);
