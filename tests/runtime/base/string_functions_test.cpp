@@ -108,27 +108,25 @@ TEST_F(StringFunctionsTest, ResultMayOverwriteItsOwnSourceAtTheSameOffset) {
 
 TEST_F(StringFunctionsTest, SourceInsideTheWorkspaceSurvivesGrowth) {
   // 11 bytes leave the fresh 16-byte workspace just below its threshold;
-  // any further reservation moves the buffer.
-  int32_t s = build_near_capacity("hello world");
-  ASSERT_EQ(current_workspace()->capacity, 16);
-  int32_t p = workspace_position();
-  left_chars(workspace_pointer(s), 5, p);
-  EXPECT_GT(current_workspace()->capacity, 16);
-  EXPECT_EQ(result_at(p), "hello");
-
-  workspace_init();
-  s = build_near_capacity("hello world");
-  p = workspace_position();
-  right_chars(workspace_pointer(s), 5, p);
-  EXPECT_GT(current_workspace()->capacity, 16);
-  EXPECT_EQ(result_at(p), "world");
-
-  workspace_init();
-  s = build_near_capacity("one\ntwo\nsix");
-  p = workspace_position();
-  string_field(workspace_pointer(s), 2, "\n", p);
-  EXPECT_GT(current_workspace()->capacity, 16);
-  EXPECT_EQ(result_at(p), "two");
+  // any further reservation moves the buffer under the source text.
+  struct Case {
+    const char* source;
+    char* (*operation)(const char* text, int32_t p);
+    const char* expected;
+  } cases[] = {
+      {"hello world", [](const char* t, int32_t p) { return left_chars(t, 5, p); }, "hello"},
+      {"hello world", [](const char* t, int32_t p) { return right_chars(t, 5, p); }, "world"},
+      {"one\ntwo\nsix", [](const char* t, int32_t p) { return string_field(t, 2, "\n", p); }, "two"},
+  };
+  for (const Case& c : cases) {
+    workspace_init();
+    int32_t s = build_near_capacity(c.source);
+    ASSERT_EQ(current_workspace()->capacity, 16);
+    int32_t p = workspace_position();
+    c.operation(workspace_pointer(s), p);
+    EXPECT_GT(current_workspace()->capacity, 16);
+    EXPECT_EQ(result_at(p), c.expected);
+  }
 }
 
 TEST_F(StringFunctionsTest, LengthAndEqualityTreatNullAsEmpty) {
