@@ -1,0 +1,200 @@
+#include "tools/encoder/wav_reader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "tools/common/sndfile_io.h"
+#include "tools/common/text_encoding.h"
+
+namespace tools {
+namespace {
+
+using Source = WavReader::Source;
+
+Source* as_source(void* user) { return static_cast<Source*>(user); }
+
+sf_count_t source_length(void* user) {
+  Source* source = as_source(user);
+  return source->size - source->base;
+}
+
+sf_count_t source_seek(sf_count_t offset, int whence, void* user) {
+  Source* source = as_source(user);
+  sf_count_t base = 0;
+  if (whence == SEEK_CUR) base = source->position;
+  if (whence == SEEK_END) base = source->size - source->base;
+  const sf_count_t target = base + offset;
+  if (target < 0) return -1;
+  source->position = target;
+  return target;
+}
+
+sf_count_t source_read(void* buffer, sf_count_t count, void* user) {
+  Source* source = as_source(user);
+  const int64_t start = source->base + source->position;
+  if (count <= 0 || start >= source->size) return 0;
+  const int64_t n = std::min<int64_t>(count, source->size - start);
+  size_t got;
+  if (source->data) {
+    std::memcpy(buffer, source->data + start, static_cast<size_t>(n));
+    got = static_cast<size_t>(n);
+  } else {
+    if (seek_file(source->file, start, SEEK_SET) != 0) return 0;
+    got = std::fread(buffer, 1, static_cast<size_t>(n), source->file);
+  }
+  source->position += static_cast<int64_t>(got);
+  return static_cast<sf_count_t>(got);
+}
+
+sf_count_t source_write(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t source_tell(void* user) { return as_source(user)->position; }
+
+SF_VIRTUAL_IO g_source_io = {source_length, source_seek, source_read, source_write, source_tell};
+
+bool is_wav(int format) {
+  const int container = format & SF_FORMAT_TYPEMASK;
+  return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
+}
+
+bool is_supported_encoding(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string text(SNDFILE* sound, int field) {
+  const char* value = sf_get_string(sound, field);
+  return value ? text_to_utf8(value) : std::string();
+}
+
+// A data chunk of this size is a stream whose writer did not know its
+// length; it means "to the end of the file", not a false claim.
+constexpr long long kStreamingSize = 0xFFFFFFFFLL;
+
+}  // namespace
+
+WavReader::~WavReader() {
+  if (sound_) sf_close(sound_);
+}
+
+bool WavReader::open_file(FILE* file, std::string* error) {
+  source_ = Source();
+  source_.file = file;
+  if (seek_file(file, 0, SEEK_END) != 0) {
+    *error = "cannot read the WAV file";
+    return false;
+  }
+  source_.size = tell_file(file);
+  return open(error);
+}
+
+bool WavReader::open_memory(const uint8_t* data, size_t size, std::string* error) {
+  source_ = Source();
+  source_.data = data;
+  source_.size = static_cast<int64_t>(size);
+  return open(error);
+}
+
+bool WavReader::open(std::string* error) {
+  if (source_.size == 0) {
+    *error = "the WAV file is empty";
+    return false;
+  }
+  info_ = SF_INFO();
+  sound_ = sf_open_virtual(&g_source_io, SFM_READ, &info_, &source_);
+  if (!sound_) {
+    *error = std::string("not a WAV file this encoder reads: ") + sf_strerror(nullptr);
+    return false;
+  }
+  if (!is_wav(info_.format)) {
+    *error = "not a RIFF WAV file";
+    return false;
+  }
+  if (info_.channels < 1) {
+    *error = "the WAV file has no channels";
+    return false;
+  }
+  if (info_.channels > 2) {
+    *error = "the WAV file has " + std::to_string(info_.channels) + " channels; only mono and stereo are encoded";
+    return false;
+  }
+  if (!is_supported_encoding(info_.format)) {
+    *error = "the WAV file's sample format is not PCM of 8 to 32 bits nor IEEE float";
+    return false;
+  }
+  read_tags();
+  note_claimed_size();
+  // libsndfile leaves the stream at the start of the samples.
+  const int64_t data_offset = source_.position;
+  if (info_.frames == 0 && data_offset < source_.size) {
+    // A data chunk that claims no bytes, written by a program that never
+    // came back to fill in the size: the samples run to the end of the file.
+    if (!reopen_as_raw(data_offset, error)) return false;
+  }
+  if (info_.frames == 0) {
+    *error = "the WAV file holds no audio";
+    return false;
+  }
+  return true;
+}
+
+bool WavReader::reopen_as_raw(int64_t data_offset, std::string* error) {
+  SF_INFO raw = {};
+  raw.samplerate = info_.samplerate;
+  raw.channels = info_.channels;
+  raw.format = SF_FORMAT_RAW | (info_.format & SF_FORMAT_SUBMASK) | SF_ENDIAN_LITTLE;
+  sf_close(sound_);
+  source_.base = data_offset;
+  source_.position = 0;
+  sound_ = sf_open_virtual(&g_source_io, SFM_READ, &raw, &source_);
+  if (!sound_) {
+    *error = "cannot read the samples of the WAV file";
+    return false;
+  }
+  info_ = raw;
+  return true;
+}
+
+void WavReader::note_claimed_size() {
+  char log[4096] = {};
+  sf_command(sound_, SFC_GET_LOG_INFO, log, sizeof log);
+  // libsndfile notes "data : <claimed> (should be <present>)" when the data
+  // chunk claims more than the file holds, then reads what is there.
+  const char* line = std::strstr(log, "data : ");
+  if (!line) return;
+  const char* end = std::strchr(line, '\n');
+  const char* should = std::strstr(line, "(should be ");
+  if (!should || (end && should > end)) return;
+  const long long claimed = std::strtoll(line + 7, nullptr, 10);
+  const long long present = std::strtoll(should + 11, nullptr, 10);
+  if (claimed == kStreamingSize) return;
+  warnings_.push_back("the data chunk claims " + std::to_string(claimed) + " bytes but the file holds " +
+                      std::to_string(present) + "; encoding what is there");
+}
+
+void WavReader::read_tags() {
+  tags_.title = text(sound_, SF_STR_TITLE);
+  tags_.artist = text(sound_, SF_STR_ARTIST);
+  tags_.album = text(sound_, SF_STR_ALBUM);
+  tags_.copyright = text(sound_, SF_STR_COPYRIGHT);
+  tags_.comment = text(sound_, SF_STR_COMMENT);
+  tags_.software = text(sound_, SF_STR_SOFTWARE);
+}
+
+size_t WavReader::read(int32_t* samples, size_t count) {
+  const sf_count_t got = sf_readf_int(sound_, samples, static_cast<sf_count_t>(count));
+  return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+}  // namespace tools

@@ -1,0 +1,89 @@
+// amiga: renders one chip-music file to a WAV file in the current directory.
+//   amiga /adp "<source>"
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "tools/common/console.h"
+#include "tools/common/pending_file.h"
+#include "tools/common/version.h"
+#include "tools/renderer/render_job.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char kProgram[] = "amiga";
+
+// A render that takes longer than this is stuck in an engine; the process
+// cannot interrupt a library call, so the watchdog ends it.
+constexpr int kWallClockSeconds = 120;
+
+void usage() {
+  tools::report(kProgram, "renders a chip-music file to a WAV file in the current directory (version " TOOLS_VERSION ")");
+  std::fprintf(stderr, "usage: %s /adp \"<source>\"\n", kProgram);
+}
+
+class Watchdog {
+ public:
+  explicit Watchdog(int seconds)
+      : thread_([this, seconds] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!done_condition_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+            tools::remove_pending_files();
+            tools::report(kProgram, "the render takes too long; stopped after " + std::to_string(seconds) + " s");
+            _exit(1);
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    done_condition_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_condition_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+int wall_clock_limit() {
+  // Tests shorten the limit to see the watchdog act.
+  const char* value = std::getenv("AMIGA_WALL_CLOCK_SECONDS");
+  const int seconds = value ? std::atoi(value) : 0;
+  return seconds > 0 ? seconds : kWallClockSeconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tools::connect_error_output();
+  if (argc != 3 || std::strcmp(argv[1], "/adp") != 0 || argv[2][0] == '\0') {
+    usage();
+    return 2;
+  }
+  tools::install_crash_cleanup(kProgram, "the engine crashed on this file; no WAV written");
+  const std::string source = argv[2];
+  std::string error;
+  bool ok;
+  {
+    Watchdog watchdog(wall_clock_limit());
+    ok = tools::render_file(source, tools::wav_name_for(source), tools::RenderLimits(), &error);
+  }
+  if (!ok) {
+    tools::report(kProgram, error);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,43 @@
+#include "tools/renderer/tune.h"
+
+#include "tools/renderer/adplug_tune.h"
+#include "tools/renderer/openmpt_tune.h"
+
+namespace tools {
+
+const std::vector<Backend>& tune_backends() {
+  // libopenmpt checks every format by its content; AdPlug trusts the
+  // extension for a few headerless formats, so it comes second.
+  static const std::vector<Backend> backends = {
+      {"libopenmpt", open_openmpt_tune},
+      {"AdPlug", open_adplug_tune},
+  };
+  return backends;
+}
+
+std::unique_ptr<Tune> open_tune(const std::vector<uint8_t>& data, const std::string& path,
+                                std::string* error) {
+  if (data.empty()) {
+    *error = "the file is empty";
+    return nullptr;
+  }
+  for (const Backend& backend : tune_backends()) {
+    std::string reason;
+    std::unique_ptr<Tune> tune;
+    try {
+      tune = backend.open(data, path, &reason);
+    } catch (const std::exception&) {
+      // A loader that runs out of memory on a forged size rejects the file.
+      tune = nullptr;
+    }
+    if (tune) return tune;
+  }
+  *error = "not a tune in any format this renderer plays";
+  return nullptr;
+}
+
+std::string backend_versions() {
+  return openmpt_version() + ", " + adplug_version();
+}
+
+}  // namespace tools
