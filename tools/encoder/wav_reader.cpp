@@ -193,8 +193,24 @@ void WavReader::read_tags() {
 }
 
 size_t WavReader::read(int32_t* samples, size_t count) {
-  const sf_count_t got = sf_readf_int(sound_, samples, static_cast<sf_count_t>(count));
-  return got > 0 ? static_cast<size_t>(got) : 0;
+  const int subtype = info_.format & SF_FORMAT_SUBMASK;
+  if (subtype != SF_FORMAT_FLOAT && subtype != SF_FORMAT_DOUBLE) {
+    const sf_count_t got = sf_readf_int(sound_, samples, static_cast<sf_count_t>(count));
+    return got > 0 ? static_cast<size_t>(got) : 0;
+  }
+  // libsndfile truncates float samples read as integers (or scales them by
+  // the file's peak); they are scaled here at full scale and clipped.
+  float_buffer_.resize(count * static_cast<size_t>(info_.channels));
+  const sf_count_t got = sf_readf_double(sound_, float_buffer_.data(), static_cast<sf_count_t>(count));
+  if (got <= 0) return 0;
+  const size_t values = static_cast<size_t>(got) * static_cast<size_t>(info_.channels);
+  for (size_t i = 0; i < values; ++i) {
+    const double scaled = float_buffer_[i] * 2147483648.0;
+    samples[i] = scaled >= 2147483647.0 ? INT32_MAX
+                 : scaled <= -2147483648.0 ? INT32_MIN
+                                           : static_cast<int32_t>(scaled);
+  }
+  return static_cast<size_t>(got);
 }
 
 }  // namespace tools

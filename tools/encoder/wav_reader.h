@@ -68,6 +68,7 @@ class WavReader {
   SF_INFO info_ = {};
   WavTags tags_;
   std::vector<std::string> warnings_;
+  std::vector<double> float_buffer_;
 };
 
 }  // namespace tools

@@ -58,13 +58,6 @@ class Watchdog {
   std::thread thread_;
 };
 
-int wall_clock_limit() {
-  // Tests shorten the limit to see the watchdog act.
-  const char* value = std::getenv("AMIGA_WALL_CLOCK_SECONDS");
-  const int seconds = value ? std::atoi(value) : 0;
-  return seconds > 0 ? seconds : kWallClockSeconds;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,7 +71,7 @@ int main(int argc, char** argv) {
   std::string error;
   bool ok;
   {
-    Watchdog watchdog(wall_clock_limit());
+    Watchdog watchdog(kWallClockSeconds);
     ok = tools::render_file(source, tools::wav_name_for(source), tools::RenderLimits(), &error);
   }
   if (!ok) {

@@ -29,6 +29,9 @@ ModulePtr create_module(const std::vector<uint8_t>& data, std::string* error) {
     // reached only through the order list.
     openmpt_module_select_subsong(module, 0);
     openmpt_module_ctl_set_text(module, "play.at_end", "stop");
+    // No dither: the same file renders to the same samples on every run and
+    // every platform.
+    openmpt_module_ctl_set_integer(module, "dither", 0);
   }
   return ModulePtr(module);
 }

@@ -1,0 +1,157 @@
+#include "tools/encoder/wav_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/tools/made_files.h"
+
+namespace tools {
+namespace {
+
+using tools_test::Bytes;
+using tools_test::make_wav;
+using tools_test::WavSpec;
+
+class WavInput : public testing::Test {
+ protected:
+  // Opens `bytes`, reads every frame; the frame count, or -1 when it does
+  // not open.
+  int64_t read_all(const Bytes& bytes) {
+    bytes_ = bytes;
+    reader_ = std::make_unique<WavReader>();
+    error_.clear();
+    if (!reader_->open_memory(bytes_.data(), bytes_.size(), &error_)) return -1;
+    int64_t frames = 0;
+    std::vector<int32_t> buffer(2 * 1000);
+    size_t got;
+    while ((got = reader_->read(buffer.data(), 1000)) > 0) {
+      if (frames == 1000) second_block_first_sample_ = buffer[0];
+      frames += static_cast<int64_t>(got);
+    }
+    return frames;
+  }
+
+  Bytes bytes_;
+  std::unique_ptr<WavReader> reader_;
+  std::string error_;
+  int32_t second_block_first_sample_ = 0;
+};
+
+struct FormatCase {
+  const char* name;
+  uint16_t format_tag;
+  uint16_t bits;
+  uint16_t channels;
+};
+
+class WavFormats : public WavInput, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(WavFormats, ReadsEverySampleAtFullScale) {
+  WavSpec spec;
+  spec.format_tag = GetParam().format_tag;
+  spec.bits = GetParam().bits;
+  spec.channels = GetParam().channels;
+  spec.frames = 4410;
+  ASSERT_EQ(read_all(make_wav(spec)), 4410) << error_;
+  EXPECT_EQ(reader_->channels(), GetParam().channels);
+  EXPECT_EQ(reader_->sample_rate(), 44100);
+  // Frame 1000 of a 440 Hz sine at half scale, whatever the depth.
+  const double expected = 0.5 * std::sin(2 * M_PI * 440.0 * 1000 / 44100) * 2147483647.0;
+  EXPECT_NEAR(second_block_first_sample_, expected, 2147483647.0 / 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, WavFormats,
+    testing::Values(FormatCase{"Pcm8", 1, 8, 2}, FormatCase{"Pcm16", 1, 16, 2}, FormatCase{"Pcm24", 1, 24, 2},
+                    FormatCase{"Pcm32", 1, 32, 2}, FormatCase{"Float32", 3, 32, 2},
+                    FormatCase{"Float64", 3, 64, 2}, FormatCase{"Extensible16", 0xFFFE, 16, 2},
+                    FormatCase{"Mono16", 1, 16, 1}),
+    [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WavInput, ReadsInfoTextsWhereverTheChunkIs) {
+  WavSpec spec;
+  spec.title = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";
+  spec.artist = "Composer";
+  spec.info_after_data = true;
+  spec.odd_chunk_before_data = true;
+  ASSERT_EQ(read_all(make_wav(spec)), 44100) << error_;
+  EXPECT_EQ(reader_->tags().title, spec.title);
+  EXPECT_EQ(reader_->tags().artist, "Composer");
+  EXPECT_TRUE(reader_->tags().any_title_field());
+}
+
+TEST_F(WavInput, NoInfoChunkMeansNoTitleFields) {
+  ASSERT_EQ(read_all(make_wav(WavSpec())), 44100) << error_;
+  EXPECT_FALSE(reader_->tags().any_title_field());
+}
+
+TEST_F(WavInput, DataSizeOfZeroOrAllOnesReadsToTheEndWithoutWarning) {
+  for (uint32_t size : {0u, 0xFFFFFFFFu}) {
+    WavSpec spec;
+    spec.override_data_size = true;
+    spec.data_size = size;
+    spec.frames = 22050;
+    EXPECT_EQ(read_all(make_wav(spec)), 22050) << size << ": " << error_;
+    EXPECT_TRUE(reader_->warnings().empty()) << size;
+  }
+}
+
+TEST_F(WavInput, DataChunkClaimingMoreThanTheFileEncodesWhatIsThereWithAWarning) {
+  WavSpec spec;
+  spec.frames = 1000;
+  spec.override_data_size = true;
+  spec.data_size = 400000;
+  EXPECT_EQ(read_all(make_wav(spec)), 1000) << error_;
+  ASSERT_EQ(reader_->warnings().size(), 1u);
+  EXPECT_NE(reader_->warnings()[0].find("400000"), std::string::npos);
+}
+
+TEST_F(WavInput, RejectsBadWavsWithAReason) {
+  std::vector<Bytes> bad;
+  WavSpec three_channels;
+  three_channels.channels = 3;
+  bad.push_back(make_wav(three_channels));
+  WavSpec adpcm;
+  adpcm.format_tag = 2;
+  adpcm.bits = 4;
+  bad.push_back(make_wav(adpcm));
+  WavSpec odd_depth;
+  odd_depth.bits = 48;
+  bad.push_back(make_wav(odd_depth));
+  Bytes zero_channels = make_wav(WavSpec());
+  zero_channels[22] = 0;
+  bad.push_back(zero_channels);
+  Bytes no_data = make_wav(WavSpec());
+  no_data[36] = 'x';  // the data chunk renamed away
+  bad.push_back(no_data);
+  Bytes no_fmt = make_wav(WavSpec());
+  no_fmt[12] = 'x';
+  bad.push_back(no_fmt);
+  Bytes not_riff = make_wav(WavSpec());
+  not_riff[0] = 'X';
+  bad.push_back(not_riff);
+  Bytes noise(5000);
+  uint32_t seed = 12345;
+  for (auto& byte : noise) byte = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 24);
+  bad.push_back(noise);
+  Bytes aiff = {'F', 'O', 'R', 'M', 0, 0, 0, 4, 'A', 'I', 'F', 'F'};
+  bad.push_back(aiff);
+  bad.push_back(Bytes());
+  for (size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_EQ(read_all(bad[i]), -1) << "case " << i;
+    EXPECT_FALSE(error_.empty()) << "case " << i;
+  }
+}
+
+TEST_F(WavInput, HeaderTruncatedAtAnyByteIsRejected) {
+  const Bytes whole = make_wav(WavSpec());
+  // 44 bytes of header: RIFF, fmt and the data chunk's own header.
+  for (size_t cut = 0; cut <= 44; ++cut) {
+    const Bytes truncated(whole.begin(), whole.begin() + static_cast<long>(cut));
+    EXPECT_EQ(read_all(truncated), -1) << "cut at " << cut;
+  }
+}
+
+}  // namespace
+}  // namespace tools
