@@ -124,7 +124,7 @@ Bytes make_wav(const WavSpec& spec) {
   Bytes data;
   for (uint32_t frame = 0; frame < spec.frames; ++frame) {
     for (int channel = 0; channel < spec.channels; ++channel) {
-      const double value = 0.5 * std::sin(2 * M_PI * (440.0 + 110 * channel) * frame / spec.sample_rate);
+      const double value = 0.5 * std::sin(2 * 3.14159265358979323846 * (440.0 + 110 * channel) * frame / spec.sample_rate);
       if (spec.format_tag == 3 && spec.bits == 32) {
         float f = static_cast<float>(value);
         uint32_t raw;

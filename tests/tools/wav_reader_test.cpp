@@ -57,7 +57,7 @@ TEST_P(WavFormats, ReadsEverySampleAtFullScale) {
   EXPECT_EQ(reader_->channels(), GetParam().channels);
   EXPECT_EQ(reader_->sample_rate(), 44100);
   // Frame 1000 of a 440 Hz sine at half scale, whatever the depth.
-  const double expected = 0.5 * std::sin(2 * M_PI * 440.0 * 1000 / 44100) * 2147483647.0;
+  const double expected = 0.5 * std::sin(2 * 3.14159265358979323846 * 440.0 * 1000 / 44100) * 2147483647.0;
   EXPECT_NEAR(second_block_first_sample_, expected, 2147483647.0 / 100);
 }
 

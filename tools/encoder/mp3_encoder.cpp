@@ -59,6 +59,9 @@ bool configure(lame_global_flags* lame, const WavReader& input, const EncoderOpt
   lame_set_num_samples(lame, static_cast<unsigned long>(input.frames()));
   lame_set_brate(lame, options.bitrate_kbit);
   lame_set_VBR(lame, vbr_off);
+  // The reference encoder's own default: the info frame carries the track's
+  // ReplayGain, which players use to level tracks.
+  lame_set_findReplayGain(lame, 1);
   if (options.quality >= 0) lame_set_quality(lame, options.quality);
   switch (options.mode) {
     case 's': lame_set_mode(lame, STEREO); break;

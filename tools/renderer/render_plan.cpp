@@ -106,7 +106,9 @@ RenderOutcome render_tune(Tune& tune, const RenderPlan& plan, const RenderLimits
   SilenceTrimmer trimmer(sink, to_frames(limits.kept_trailing_silence_seconds));
   const int64_t total = plan.play_frames + plan.fade_frames;
   const int64_t silence_stop = to_frames(limits.silence_stop_seconds);
-  constexpr size_t kBlock = 4096;
+  // libopenmpt's mix depends slightly on how much is read at a time; its
+  // own player reads 1024 frames, and so the same file renders the same.
+  constexpr size_t kBlock = 1024;
   std::vector<int16_t> block(2 * kBlock);
   while (outcome.rendered_frames < total) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(kBlock, total - outcome.rendered_frames));
