@@ -1,0 +1,3 @@
+#include "app/converter_state.h"
+
+ConverterState converter_state = {};

@@ -1,0 +1,59 @@
+#include "runtime/base/files.h"
+
+#include "runtime/base/path_buffer.h"
+#include "runtime/base/string_workspace.h"
+
+static int64_t drive_root_kind(char* buffer, size_t length) {
+  if (length == 2) {
+    buffer[2] = '\\';
+    buffer[3] = '\0';
+  }
+  // Unknown (0) and no root directory (1) mean no such drive.
+  return GetDriveTypeA(buffer) > DRIVE_NO_ROOT_DIR ? FILE_IS_FOLDER : FILE_MISSING;
+}
+
+int64_t file_size(const char* path) {
+  if (!path || !path[0]) return FILE_MISSING;
+  char buffer[MAX_PATH + 1];
+  if (!copy_path(buffer, path)) return FILE_MISSING;
+  size_t length = strlen(buffer);
+  if ((length == 2 || length == 3) && buffer[1] == ':' && (length == 2 || buffer[2] == '\\'))
+    return drive_root_kind(buffer, length);
+  while (length > 0 && buffer[length - 1] == '\\') buffer[--length] = '\0';
+  if (!length) return FILE_MISSING;
+
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(buffer, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FILE_IS_FOLDER;
+    return (static_cast<int64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+  }
+  // A share's root lists nothing; its attributes still tell.
+  if (buffer[0] == '\\' && buffer[1] == '\\') {
+    DWORD attributes = GetFileAttributesA(buffer);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FILE_IS_FOLDER;
+  }
+  return FILE_MISSING;
+}
+
+int32_t remove_file(const char* name) {
+  if (!name) return 0;
+  char buffer[MAX_PATH + 1];
+  if (!copy_path(buffer, name)) return 0;
+  return DeleteFileA(buffer) ? 1 : 0;
+}
+
+char* current_directory(int32_t p) {
+  // Ask for the length first: a deep current directory needs more than the
+  // usual 260 bytes, and a cut one would name another folder.
+  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  int32_t room = static_cast<int32_t>(needed) + 2;
+  char* out = workspace_reserve(room, p);
+  DWORD length = GetCurrentDirectoryA(needed, out);
+  if (length >= needed) length = 0;  // changed meanwhile: report nothing
+  if (length && out[length - 1] != '\\') out[length++] = '\\';
+  out[length] = '\0';
+  workspace_give_back(room - static_cast<int32_t>(length));
+  return out;
+}
