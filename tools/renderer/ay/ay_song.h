@@ -1,0 +1,63 @@
+// What every AY/YM format turns into before a chip plays it: the register
+// writes of one or two sound chips, one set per player frame. Parsers of
+// register dumps copy them; tracker players compute them by playing the
+// module through once. The chip engine never sees a file format, so a new
+// format is a parser and nothing else.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tools::ay {
+
+enum class ChipType { ay, ym };  // AY-3-8910 (16 levels) or YM2149F (32)
+enum class StereoLayout { abc, acb, bac, mono };
+
+// Registers R0..R13 of one chip at one frame. Writing R13 restarts the
+// envelope even when the value does not change, so whether the frame wrote
+// it is part of the frame.
+struct ChipFrame {
+  std::array<uint8_t, 14> regs{};
+  bool shape_written = false;
+};
+
+// One player frame: the first chip, and the second one of a TurboSound
+// song (left all zero when there is one chip).
+using Frame = std::array<ChipFrame, 2>;
+
+struct AySong {
+  ChipType chip = ChipType::ay;
+  StereoLayout layout = StereoLayout::abc;
+  double clock_hz = 1773400;  // ZX Spectrum; CPC 1,000,000; Atari ST 2,000,000
+  double frame_hz = 50;
+  int chips = 1;              // 2 for TurboSound
+  std::vector<Frame> frames;  // one pass through the song
+  long loop_frame = -1;       // where the song jumps back after its last frame; -1: it ends
+  // Raw bytes as the file holds them (any code page); the backend converts.
+  std::string title;
+  std::string author;
+  std::string program;  // the tracker or the game
+  std::string year;
+  std::string comment;
+};
+
+// A file format. `detect` looks at the content only and must be strict
+// enough that a file of another format, or random bytes, is not taken;
+// `parse` fills `song` or returns false with a one-line reason. Neither may
+// read outside [data, data + size), loop forever or allocate without bound:
+// a song is capped at kMaxFrames.
+struct Format {
+  const char* name;  // for messages: "Pro Tracker 3"
+  bool (*detect)(const uint8_t* data, size_t size);
+  bool (*parse)(const uint8_t* data, size_t size, AySong* song, std::string* error);
+};
+
+// 20 minutes at 50 Hz: no render is longer.
+constexpr size_t kMaxFrames = 20 * 60 * 50;
+
+// Every format, strictest checks first.
+const std::vector<Format>& formats();
+
+}  // namespace tools::ay
