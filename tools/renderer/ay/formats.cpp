@@ -1,0 +1,20 @@
+// The formats the AY engine recognises, in the order they are tried: the
+// register dumps with their magic words first, then the tracker modules,
+// whose checks rest on the consistency of their headers. A format adds its
+// `Format` (declared `extern const Format kXxxFormat;` in its header) as
+// one line here and its source file to tools_ay in tools/CMakeLists.txt.
+#include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/psg_dump.h"
+
+namespace tools::ay {
+
+const std::vector<Format>& formats() {
+  static const std::vector<Format> table = {
+      // Register dumps.
+      kPsgFormat,
+      // Tracker modules.
+  };
+  return table;
+}
+
+}  // namespace tools::ay
