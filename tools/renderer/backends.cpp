@@ -1,14 +1,19 @@
 #include "tools/renderer/tune.h"
 
 #include "tools/renderer/adplug_tune.h"
+#include "tools/renderer/ay_tune.h"
 #include "tools/renderer/openmpt_tune.h"
 
 namespace tools {
 
 const std::vector<Backend>& tune_backends() {
-  // libopenmpt checks every format by its content; AdPlug trusts the
-  // extension for a few headerless formats, so it comes second.
+  // The AY engine's formats are checked strictly by their content and no
+  // other engine knows them, yet libopenmpt's oldest formats (Soundtracker
+  // modules without a signature) could take a headerless ZX module, so it
+  // goes first. libopenmpt checks every format by its content; AdPlug
+  // trusts the extension for a few headerless formats, so it comes last.
   static const std::vector<Backend> backends = {
+      {"AY/YM engine", open_ay_tune},
       {"libopenmpt", open_openmpt_tune},
       {"AdPlug", open_adplug_tune},
   };
@@ -37,7 +42,7 @@ std::unique_ptr<Tune> open_tune(const std::vector<uint8_t>& data, const std::str
 }
 
 std::string backend_versions() {
-  return openmpt_version() + ", " + adplug_version();
+  return openmpt_version() + ", " + adplug_version() + ", " + ay_engine_version();
 }
 
 }  // namespace tools

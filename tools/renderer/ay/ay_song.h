@@ -27,6 +27,22 @@ struct ChipFrame {
 // song (left all zero when there is one chip).
 using Frame = std::array<ChipFrame, 2>;
 
+// The Atari ST effects that YM5 and YM6 dumps keep beside the registers:
+// a timer of the ST's MFP rewrote one register many times per frame.
+struct TimerEffect {
+  enum class Kind : uint8_t {
+    none,
+    sid,          // the voice's volume flips between `value` and 0
+    digidrum,     // drum number `value` starts on the voice, one 4-bit level per tick
+    sync_buzzer,  // R13 is written with shape `value` at every tick
+  };
+  Kind kind = Kind::none;
+  uint8_t voice = 0;  // 0..2
+  uint8_t value = 0;
+  double hz = 0;      // the timer's rate
+};
+using FrameEffects = std::array<TimerEffect, 2>;
+
 struct AySong {
   ChipType chip = ChipType::ay;
   StereoLayout layout = StereoLayout::abc;
@@ -35,6 +51,8 @@ struct AySong {
   int chips = 1;              // 2 for TurboSound
   std::vector<Frame> frames;  // one pass through the song
   long loop_frame = -1;       // where the song jumps back after its last frame; -1: it ends
+  std::vector<FrameEffects> effects;            // empty, or one pair per frame
+  std::vector<std::vector<uint8_t>> digidrums;  // samples as fixed volumes 0..15
   // Raw bytes as the file holds them (any code page); the backend converts.
   std::string title;
   std::string author;
