@@ -5,6 +5,9 @@
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psg_dump.h"
+#include "tools/renderer/ay/pt2_player.h"
+#include "tools/renderer/ay/pt3_player.h"
+#include "tools/renderer/ay/stc_player.h"
 
 namespace tools::ay {
 
@@ -13,6 +16,9 @@ const std::vector<Format>& formats() {
       // Register dumps.
       kPsgFormat,
       // Tracker modules.
+      kPt3Format,
+      kPt2Format,
+      kStcFormat,
   };
   return table;
 }
