@@ -66,7 +66,10 @@ class Resampler::HalfBand {
       sum += 2 * h;
     }
     // The pairs together pass half of DC, the centre the other half.
-    for (float& h : coefficients_) h = static_cast<float>(h * 0.5 / sum);
+    for (float& h : coefficients_) {
+      h = static_cast<float>(h * 0.5 / sum);
+      broadcast_.push_back(Vec4{h, h, h, h});
+    }
   }
 
   size_t taps() const { return 4 * pairs_ - 1; }
@@ -86,22 +89,29 @@ class Resampler::HalfBand {
       even_[j] = pending[2 * j];
       odd_[j] = pending[2 * j + 1];
     }
-    signal->resize(outputs);
+    // Four outputs at a time; the split arrays have room for the last group.
+    even_.resize(pairs + 4);
+    odd_.resize(pairs + 4);
+    signal->resize(outputs + 4);
     float* y = signal->data();
-    const size_t m0 = pairs_ - 1;
-    for (size_t m = 0; m < outputs; ++m) y[m] = 0.5f * odd_[m + m0];
-    for (int k = 1; k <= pairs_; ++k) {
-      const float h = coefficients_[k - 1];
-      const float* a = even_.data() + pairs_ - k;
-      const float* b = even_.data() + pairs_ + k - 1;
-      for (size_t m = 0; m < outputs; ++m) y[m] += h * (a[m] + b[m]);
+    const float* odd = odd_.data() + pairs_ - 1;
+    const float* even = even_.data();
+    const Vec4 half = {0.5f, 0.5f, 0.5f, 0.5f};
+    for (size_t m = 0; m < outputs; m += 4) {
+      Vec4 acc = half * load4(odd + m);
+      for (int k = 1; k <= pairs_; ++k) {
+        acc += broadcast_[k - 1] * (load4(even + m + pairs_ - k) + load4(even + m + pairs_ + k - 1));
+      }
+      std::memcpy(y + m, &acc, sizeof acc);
     }
+    signal->resize(outputs);
     pending.erase(pending.begin(), pending.begin() + 2 * outputs);
   }
 
  private:
   int pairs_ = 1;
   std::vector<float> coefficients_;  // h_1 .. h_M
+  std::vector<Vec4> broadcast_;      // each h_k in all four lanes
   std::vector<float> pending_[2];
   std::vector<float> even_, odd_;
 };
@@ -115,7 +125,7 @@ class Resampler::Polyphase {
 
   explicit Polyphase(double rate) : step_(std::llround(rate / kSampleRate * 4294967296.0)) {
     const double transition = (kStopBandHz - kPassBandHz) / rate;
-    taps_ = (kaiser_length(kStopBandDb, transition) + 3) & ~size_t{3};
+    taps_ = (kaiser_length(kStopBandDb, transition) + 7) & ~size_t{7};
     const double cutoff = (kPassBandHz + kStopBandHz) / 2 / rate;  // of the input rate
     const double beta = kaiser_beta(kStopBandDb);
     const double half = taps_ / 2.0;
@@ -147,22 +157,37 @@ class Resampler::Polyphase {
     const size_t available = pending_[0].size();
     const float* l = pending_[0].data();
     const float* r = pending_[1].data();
-    while ((position_ >> 32) + taps_ <= available) {
+    // The outputs that the input now completes, written in place.
+    const size_t first = out->size();
+    const uint64_t last_start = available >= taps_ ? static_cast<uint64_t>(available - taps_) << 32 : 0;
+    const size_t count = available >= taps_ && position_ < last_start + (uint64_t{1} << 32)
+                             ? static_cast<size_t>((last_start + (uint64_t{1} << 32) - 1 - position_) / step_) + 1
+                             : 0;
+    out->resize(first + 2 * count);
+    float* y = out->data() + first;
+    for (size_t n = 0; n < count; ++n) {
       const size_t start = static_cast<size_t>(position_ >> 32);
       const uint32_t fraction = static_cast<uint32_t>(position_);
       const int phase = static_cast<int>(fraction >> (32 - 9));
       const float weight = static_cast<float>((fraction & ((1u << 23) - 1)) * (1.0 / (1u << 23)));
       const float* row = &table_[phase * taps_];
       const float* slope = &delta_[phase * taps_];
-      Vec4 acc_l = {0, 0, 0, 0}, acc_r = {0, 0, 0, 0};
+      // Two sums per side keep the additions from waiting on each other.
+      Vec4 l0 = {0, 0, 0, 0}, l1 = l0, r0 = l0, r1 = l0;
       const Vec4 w = {weight, weight, weight, weight};
-      for (size_t j = 0; j < taps_; j += 4) {
-        const Vec4 c = load4(row + j) + w * load4(slope + j);
-        acc_l += c * load4(l + start + j);
-        acc_r += c * load4(r + start + j);
+      const float* xl = l + start;
+      const float* xr = r + start;
+      for (size_t j = 0; j < taps_; j += 8) {
+        const Vec4 c0 = load4(row + j) + w * load4(slope + j);
+        const Vec4 c1 = load4(row + j + 4) + w * load4(slope + j + 4);
+        l0 += c0 * load4(xl + j);
+        r0 += c0 * load4(xr + j);
+        l1 += c1 * load4(xl + j + 4);
+        r1 += c1 * load4(xr + j + 4);
       }
-      out->push_back(acc_l[0] + acc_l[1] + acc_l[2] + acc_l[3]);
-      out->push_back(acc_r[0] + acc_r[1] + acc_r[2] + acc_r[3]);
+      const Vec4 sl = l0 + l1, sr = r0 + r1;
+      y[2 * n] = (sl[0] + sl[1]) + (sl[2] + sl[3]);
+      y[2 * n + 1] = (sr[0] + sr[1]) + (sr[2] + sr[3]);
       position_ += step_;
     }
     const size_t consumed = std::min<size_t>(static_cast<size_t>(position_ >> 32), available);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "tools/renderer/tune.h"
+
 namespace tools::ay {
 namespace {
 
@@ -77,10 +79,13 @@ size_t SongPlayer::render_float(float* out, size_t frames) {
       if (!play_frame()) break;
       continue;
     }
-    const size_t n = std::min(frames - done, (output_.size() - output_read_) / 2);
+    size_t n = std::min(frames - done, (output_.size() - output_read_) / 2);
+    if (ended_) n = static_cast<size_t>(std::min<uint64_t>(n, end_frame_ - frames_out_));
+    if (n == 0) break;
     for (size_t i = 0; i < 2 * n; ++i) out[2 * done + i] = output_[output_read_ + i] * gain_;
     output_read_ += 2 * n;
     done += n;
+    frames_out_ += n;
   }
   return done;
 }
@@ -89,8 +94,12 @@ bool SongPlayer::play_frame() {
   if (ended_) return false;
   if (frame_ >= song_.frames.size()) {
     if (!play_past_end_) {
+      // The filters hold back a few milliseconds: the last state plays on
+      // through them, and the output stops where the song's time does.
       ended_ = true;
-      return false;
+      end_frame_ = static_cast<uint64_t>(std::llround(static_cast<double>(ticks_played_) * kSampleRate / (song_.clock_hz / 8)));
+      run_ticks(static_cast<size_t>(song_.clock_hz / 8 / 50));
+      return frames_out_ < end_frame_;
     }
     frame_ = song_.loop_frame >= 0 && static_cast<size_t>(song_.loop_frame) < song_.frames.size()
                  ? static_cast<size_t>(song_.loop_frame)
@@ -102,6 +111,7 @@ bool SongPlayer::play_frame() {
   const auto ticks = static_cast<size_t>(tick_debt_);
   tick_debt_ -= static_cast<double>(ticks);
   run_ticks(ticks);
+  ticks_played_ += ticks;
   ++frame_;
   return true;
 }

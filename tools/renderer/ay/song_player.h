@@ -63,6 +63,9 @@ class SongPlayer {
   size_t frame_ = 0;
   bool play_past_end_ = false;
   bool ended_ = false;
+  uint64_t ticks_played_ = 0;
+  uint64_t frames_out_ = 0;
+  uint64_t end_frame_ = 0;  // once ended: the song's length in output frames
   EffectTimer timers_[2];
   Drum drum_;
   std::vector<float> left_, right_;  // one frame of chip output
