@@ -8,8 +8,7 @@
 #include <cstdint>
 
 #include "runtime/window/registry.h"
-
-constexpr int32_t VALUE_IGNORE = -65535;
+#include "runtime/window/value_ignore.h"
 
 // Style flags of the text and progress calls.
 constexpr int32_t FIELD_POPOUT = 1;
