@@ -3,11 +3,15 @@
 // whose checks rest on the consistency of their headers. A format adds its
 // `Format` (declared `extern const Format kXxxFormat;` in its header) as
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
+#include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
+#include "tools/renderer/ay/sqt_player.h"
 #include "tools/renderer/ay/stc_player.h"
+#include "tools/renderer/ay/stp_player.h"
 
 namespace tools::ay {
 
@@ -19,6 +23,10 @@ const std::vector<Format>& formats() {
       kPt3Format,
       kPt2Format,
       kStcFormat,
+      kPscFormat,
+      kSqtFormat,
+      kAscFormat,
+      kStpFormat,
   };
   return table;
 }

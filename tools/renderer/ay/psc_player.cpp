@@ -1,0 +1,293 @@
+#include "tools/renderer/ay/psc_player.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "tools/renderer/ay/tracker_frames.h"
+
+namespace tools::ay {
+namespace {
+
+using tracker::ChipState;
+using zx::ModuleBytes;
+using tracker::Voice;
+
+// The header: +0 "PSC V1.0x COMPILATION OF ", +25 title (20), +45 " BY ",
+// +49 author (20), +69 the sample area, +71 the position list, +73 the
+// delay, +74 the ornament table, +76 the sample table up to the ornament
+// table. A position is eight bytes: its number, its length in rows and the
+// three channels' pattern data; the list ends with the loop position's
+// number, 0xFF and a pointer to that position.
+constexpr char kMagic[] = "PSC V1.0";
+constexpr size_t kMagicSize = sizeof kMagic - 1;
+constexpr size_t kTitle = 25;
+constexpr size_t kAuthor = 49;
+constexpr size_t kTextSize = 20;
+constexpr size_t kSampleTable = 76;
+constexpr size_t kPositionSize = 8;
+constexpr int kMaxPositions = 256;
+constexpr int kMaxRowBytes = 64;
+// Sample and ornament lines: a set bit 5 of the flags means another line
+// follows; a clear bit 7 marks where the sample loops back to.
+constexpr int kMoreLines = 0x20;
+constexpr int kNotLoop = 0x80;
+
+struct Layout {
+  int version = 0;  // the x of 1.0x
+  int delay = 0;
+  size_t positions = 0;
+  int count = 0;
+  int loop = 0;
+  size_t ornaments = 0;
+  int samples = 0;  // entries of the sample table
+};
+
+size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+
+bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
+  if (size < kSampleTable + 2 || std::memcmp(data, kMagic, kMagicSize) != 0) return false;
+  if (data[8] < '0' || data[8] > '9') return false;
+  layout->version = data[8] - '0';
+  layout->delay = data[73];
+  layout->positions = word_at(data, 71);
+  layout->ornaments = word_at(data, 74);
+  if (layout->delay == 0 || layout->ornaments < kSampleTable + 2 || layout->ornaments + 2 > size ||
+      (layout->ornaments - kSampleTable) % 2 != 0)
+    return false;
+  layout->samples = static_cast<int>((layout->ornaments - kSampleTable) / 2);
+  for (int i = 0; i < layout->samples; ++i) {
+    size_t sample = word_at(data, kSampleTable + 2 * i) + (layout->version >= 4 ? kSampleTable : 0);
+    if (sample + 6 > size) return false;
+  }
+  size_t at = layout->positions;
+  int count = 0;
+  for (;; ++count, at += kPositionSize) {
+    if (count > kMaxPositions || at + 4 > size) return false;
+    if (data[at + 1] == 0xFF) break;
+    if (at + kPositionSize > size || data[at + 1] == 0) return false;
+    for (int c = 0; c < 3; ++c)
+      if (word_at(data, at + 2 + 2 * c) >= size) return false;
+  }
+  if (count == 0) return false;
+  layout->count = count;
+  size_t loop = word_at(data, at + 2);
+  if (loop >= layout->positions && (loop - layout->positions) % kPositionSize == 0 &&
+      (loop - layout->positions) / kPositionSize < static_cast<size_t>(count))
+    layout->loop = static_cast<int>((loop - layout->positions) / kPositionSize);
+  else
+    layout->loop = data[at] < count ? data[at] : 0;
+  return true;
+}
+
+int signed5(int bits) { return (bits & 0x10) ? (bits & 0x1F) - 32 : bits & 0x1F; }
+
+struct Channel {
+  size_t data = 0;
+  bool ended = false;
+  int rows_left = 0;
+
+  bool sounding = false;
+  int note = 0;
+  int sample = 0;
+  int ornament = 0;
+  int volume = 15;
+
+  int sample_line = 0;
+  int sample_loop = 0;
+  int ornament_line = 0;
+  int ornament_loop = 0;
+  int tone_sum = 0;
+  int noise_sum = 0;
+  int volume_sum = 0;
+  int ornament_note = 0;
+  int ornament_noise = 0;
+};
+
+class PscPass : public zx::PositionPlayer {
+ public:
+  PscPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) {
+    start_position(0);
+  }
+
+  bool play_frame(Frame* frame, std::string* error) override {
+    ChipState state;
+    wrapped_ = false;
+    shape_ = -1;
+    if (--tick_ <= 0) {
+      tick_ = layout_.delay;
+      if (!next_row(error)) return false;
+    }
+    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
+    state.noise = static_cast<uint8_t>(noise_);
+    state.envelope_period = static_cast<uint16_t>(envelope_period_);
+    state.shape = shape_;
+    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
+  }
+
+  int position() const override { return position_; }
+  bool wrapped() const override { return wrapped_; }
+
+ private:
+  size_t entry(int position) const { return layout_.positions + kPositionSize * position; }
+
+  void start_position(int position) {
+    position_ = position;
+    rows_ = m_.byte(entry(position) + 1);
+    row_ = 0;
+    for (int c = 0; c < 3; ++c) {
+      channels_[c].data = m_.word(entry(position) + 2 + 2 * c);
+      channels_[c].ended = false;
+      channels_[c].rows_left = 0;
+    }
+  }
+
+  bool next_row(std::string* error) {
+    if (row_ >= rows_) {
+      int next = position_ + 1;
+      if (next >= layout_.count) {
+        next = layout_.loop;
+        wrapped_ = true;
+      }
+      start_position(next);
+    }
+    ++row_;
+    for (Channel& channel : channels_) {
+      if (--channel.rows_left > 0 || channel.ended) continue;
+      if (!read_row(channel)) {
+        *error = "a pattern runs on without a row";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // A row of a channel: commands, at most one note, and a closing byte that
+  // says how many rows pass before the channel is read again.
+  bool read_row(Channel& ch) {
+    for (int n = 0; n < kMaxRowBytes; ++n) {
+      int b = m_.byte(ch.data++);
+      if (m_.broken()) return true;
+      if (b < 0x57) {
+        start_note(ch, b);
+      } else if (b < 0x67) {
+        ch.volume = b - 0x57;
+      } else if (b == 0x7A) {
+        shape_ = m_.byte(ch.data) & 0x0F;
+        envelope_period_ = m_.word(ch.data + 1);
+        ch.data += 3;
+      } else if (b == 0x7C) {
+        ch.sounding = false;
+      } else if (b < 0x7C) {
+        ++ch.data;  // commands this player leaves alone, each with its byte
+      } else if (b < 0x80) {
+        // no byte follows
+      } else if (b < 0xA0) {
+        ch.sample = b - 0x80;
+      } else if (b < 0xC0) {
+        ch.ornament = b - 0xA0;
+      } else if (b < 0xFE) {
+        ch.rows_left = b - 0xC0 + 1;
+        return true;
+      } else {
+        --ch.data;
+        ch.ended = true;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void start_note(Channel& ch, int note) {
+    ch.note = note;
+    ch.sample_line = ch.sample_loop = 0;
+    ch.ornament_line = ch.ornament_loop = 0;
+    ch.tone_sum = ch.noise_sum = ch.volume_sum = 0;
+    ch.ornament_note = ch.ornament_noise = 0;
+    ch.sounding = true;
+  }
+
+  size_t sample_start(int sample) {
+    if (sample >= layout_.samples) {
+      m_.mark_broken();
+      return 0;
+    }
+    return m_.word(kSampleTable + 2 * sample) + (layout_.version >= 4 ? kSampleTable : 0);
+  }
+
+  size_t ornament_start(int ornament) {
+    size_t entry = layout_.ornaments + 2 * static_cast<size_t>(ornament);
+    return m_.word(entry) + (layout_.version >= 4 ? layout_.ornaments : 0);
+  }
+
+  Voice sound(Channel& ch) {
+    Voice voice;
+    if (!ch.sounding) return voice;
+    size_t line = sample_start(ch.sample) + 6 * static_cast<size_t>(ch.sample_line);
+    int tone = static_cast<int16_t>(m_.word(line));
+    int noise = static_cast<int8_t>(m_.byte(line + 2));
+    int level = m_.byte(line + 3) & 0x0F;
+    int flags = m_.byte(line + 4);
+    if (!(flags & kNotLoop)) ch.sample_loop = ch.sample_line;
+    ch.tone_sum = std::clamp(ch.tone_sum + tone, -0xFFF, 0xFFF);
+    ch.noise_sum = (ch.noise_sum + noise) & 0x1F;
+    int mode = flags >> 1 & 3;  // 2 volume down, 3 volume up
+    if (mode == 2) ch.volume_sum = std::max(ch.volume_sum - 1, -15);
+    if (mode == 3) ch.volume_sum = std::min(ch.volume_sum + 1, 15);
+    voice.tone_on = !(flags & 0x01);
+    voice.noise_on = !(flags & 0x08);
+    voice.envelope = !(flags & 0x10);
+    ch.sample_line = (flags & kMoreLines) ? std::min(ch.sample_line + 1, 0xFFFF) : ch.sample_loop;
+
+    size_t step = ornament_start(ch.ornament) + 2 * static_cast<size_t>(ch.ornament_line);
+    int o0 = m_.byte(step), o1 = m_.byte(step + 1);
+    if (!(o0 & kNotLoop)) ch.ornament_loop = ch.ornament_line;
+    ch.ornament_note = std::clamp(ch.ornament_note + static_cast<int8_t>(o1), -96, 96);
+    ch.ornament_noise = (ch.ornament_noise + signed5(o0)) & 0x1F;
+    ch.ornament_line = (o0 & kMoreLines) ? std::min(ch.ornament_line + 1, 0xFFFF) : ch.ornament_loop;
+
+    int base = tracker::note_period(tracker::asm_notes(), ch.note + ch.ornament_note);
+    voice.tone = static_cast<uint16_t>(std::clamp(base + ch.tone_sum, 0, 0xFFF));
+    voice.level = tracker::scaled_level(level + ch.volume_sum, ch.volume);
+    if (voice.noise_on) noise_ = (ch.noise_sum + ch.ornament_noise) & 0x1F;
+    return voice;
+  }
+
+  ModuleBytes& m_;
+  Layout layout_;
+  Channel channels_[3];
+  int position_ = 0;
+  int rows_ = 0;
+  int row_ = 0;
+  bool wrapped_ = false;
+  int tick_ = 1;
+  int noise_ = 0;
+  int envelope_period_ = 0;
+  int shape_ = -1;
+  uint8_t last_shape_ = 0;
+};
+
+bool detect(const uint8_t* data, size_t size) {
+  Layout layout;
+  return read_layout(data, size, &layout);
+}
+
+bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
+  Layout layout;
+  if (!read_layout(data, size, &layout)) {
+    *error = "not a Pro Sound Creator module";
+    return false;
+  }
+  *song = AySong();
+  song->program = "Pro Sound Creator 1.0" + std::to_string(layout.version);
+  song->title = zx::field_text(data + kTitle, kTextSize);
+  song->author = zx::field_text(data + kAuthor, kTextSize);
+  ModuleBytes module(data, size);
+  PscPass pass(module, layout);
+  return zx::record_pass(pass, layout.loop, song, error);
+}
+
+}  // namespace
+
+const Format kPscFormat = {"Pro Sound Creator", detect, parse};
+
+}  // namespace tools::ay

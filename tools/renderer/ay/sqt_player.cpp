@@ -1,0 +1,320 @@
+#include "tools/renderer/ay/sqt_player.h"
+
+#include <algorithm>
+
+#include "tools/renderer/ay/tracker_frames.h"
+
+namespace tools::ay {
+namespace {
+
+using tracker::ChipState;
+using zx::ModuleBytes;
+using tracker::Voice;
+
+// The header: +0 the module's size, then the addresses the player was
+// compiled for of +2 the sample table, +4 the ornament table, +6 the pattern
+// table, +8 the position list and +10 the loop position. The sample table
+// follows the header, so its address less 10 is where the module sits.
+// Tables are indexed from 1. A position is, for channels A, B and C, a
+// pattern number (bit 7 aside) and an attenuation, then the delay; a zero
+// pattern number ends the list.
+constexpr size_t kHeaderSize = 10;
+constexpr size_t kPositionSize = 7;
+constexpr int kMaxPositions = 256;
+constexpr int kFrames = 32;  // every sample and ornament
+constexpr size_t kSampleSize = 2 + 3 * kFrames;
+constexpr size_t kOrnamentSize = 2 + kFrames;
+constexpr int kMaxRowBytes = 8;
+
+struct Layout {
+  size_t base = 0;
+  size_t samples = 0;  // offsets in the module
+  size_t ornaments = 0;
+  size_t patterns = 0;
+  size_t positions = 0;
+  int sample_count = 0;  // highest usable number
+  int ornament_count = 0;
+  int pattern_count = 0;
+  int count = 0;
+  int loop = 0;
+};
+
+size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+
+bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
+  if (size < kHeaderSize + 2) return false;
+  size_t declared = word_at(data, 0);
+  size_t samples = word_at(data, 2);
+  if (declared < kHeaderSize + 2 || declared > size || samples < kHeaderSize) return false;
+  size = declared;
+  layout->base = samples - kHeaderSize;
+  auto offset = [&](size_t at, size_t* out) {
+    size_t address = word_at(data, at);
+    if (address < layout->base) return false;
+    *out = address - layout->base;
+    return *out < size;
+  };
+  size_t loop = 0;
+  if (!offset(2, &layout->samples) || !offset(4, &layout->ornaments) || !offset(6, &layout->patterns) ||
+      !offset(8, &layout->positions) || !offset(10, &loop))
+    return false;
+  if (layout->ornaments < layout->samples + 4 || layout->patterns < layout->ornaments + 2 ||
+      layout->positions < layout->patterns + 4 || loop < layout->positions ||
+      (loop - layout->positions) % kPositionSize != 0)
+    return false;
+  layout->sample_count = static_cast<int>((layout->ornaments - layout->samples) / 2) - 1;
+  layout->ornament_count = static_cast<int>((layout->patterns - layout->ornaments) / 2) - 1;
+  layout->pattern_count = static_cast<int>((layout->positions - layout->patterns) / 2) - 1;
+  auto block = [&](size_t table, int number, size_t bytes) {
+    size_t address = word_at(data, table + 2 * number);
+    return address >= layout->base && address - layout->base + bytes <= size;
+  };
+  int count = 0;
+  for (size_t at = layout->positions; data[at] != 0; at += kPositionSize, ++count) {
+    if (count >= kMaxPositions || at + kPositionSize > size) return false;
+    for (int c = 0; c < 3; ++c) {
+      int pattern = data[at + 2 * c] & 0x7F;
+      if (pattern == 0 || pattern > layout->pattern_count || !block(layout->patterns, pattern, 2))
+        return false;
+    }
+    if (data[at + 6] == 0) return false;
+    if (at + kPositionSize >= size) return false;
+  }
+  if (count == 0) return false;
+  layout->count = count;
+  layout->loop = static_cast<int>((loop - layout->positions) / kPositionSize);
+  if (layout->loop >= count) layout->loop = 0;
+  // The compiler writes every slot of the tables; a slot whose block would
+  // leave the module is no module of ours.
+  for (int n = 1; n <= layout->sample_count; ++n)
+    if (!block(layout->samples, n, kSampleSize)) return false;
+  for (int n = 1; n <= layout->ornament_count; ++n)
+    if (!block(layout->ornaments, n, kOrnamentSize)) return false;
+  return true;
+}
+
+struct Channel {
+  size_t data = 0;
+  int rows_left = 0;
+  int attenuation = 0;
+
+  bool sounding = false;
+  int note = 0;
+  int sample = 0;
+  int ornament = 0;
+  int volume = 15;
+  bool envelope = false;
+  int sample_tick = 0;
+  bool sample_looping = false;
+  int ornament_tick = 0;
+  bool ornament_looping = false;
+};
+
+class SqtPass : public zx::PositionPlayer {
+ public:
+  SqtPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) { start_position(0); }
+
+  bool play_frame(Frame* frame, std::string* error) override {
+    ChipState state;
+    wrapped_ = false;
+    shape_ = -1;
+    if (--tick_ <= 0) {
+      if (!next_row(error)) return false;
+      tick_ = delay_;
+    }
+    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
+    state.noise = static_cast<uint8_t>(noise_);
+    state.envelope_period = static_cast<uint16_t>(envelope_period_);
+    state.shape = shape_;
+    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
+  }
+
+  int position() const override { return position_; }
+  bool wrapped() const override { return wrapped_; }
+
+ private:
+  size_t address(size_t table, int number) {
+    size_t value = m_.word(table + 2 * static_cast<size_t>(number));
+    if (value < layout_.base) m_.mark_broken();
+    return value - layout_.base;
+  }
+
+  void start_position(int position) {
+    position_ = position;
+    size_t at = layout_.positions + kPositionSize * position;
+    for (int c = 0; c < 3; ++c) {
+      size_t pattern = address(layout_.patterns, m_.byte(at + 2 * c) & 0x7F);
+      if (c == 0) rows_ = std::max(1, static_cast<int>(m_.byte(pattern)));
+      channels_[c].data = pattern + 1;
+      channels_[c].rows_left = 0;
+      channels_[c].attenuation = m_.byte(at + 2 * c + 1) & 0x0F;
+    }
+    delay_ = std::max(1, static_cast<int>(m_.byte(at + 6)));
+    row_ = 0;
+  }
+
+  bool next_row(std::string* error) {
+    if (row_ >= rows_) {
+      int next = position_ + 1;
+      if (next >= layout_.count) {
+        next = layout_.loop;
+        wrapped_ = true;
+      }
+      start_position(next);
+    }
+    ++row_;
+    for (Channel& channel : channels_) {
+      if (--channel.rows_left > 0) continue;
+      if (!read_row(channel)) {
+        *error = "a pattern runs on without a row";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Each row is one action: a note (with a sample, and an ornament or
+  // volume and an effect), an effect alone, a retrigger, or a run of
+  // empty rows.
+  bool read_row(Channel& ch) {
+    int b = m_.byte(ch.data++);
+    ch.rows_left = 1;
+    if (b < 0x60) {
+      ch.note = b;
+      int next = m_.byte(ch.data);
+      if ((next >= 0x80 && next < 0xA0) || next >= 0xC0) {
+        ++ch.data;
+        instrument(ch, next);
+      } else {
+        ch.envelope = false;
+      }
+      restart(ch);
+    } else if (b < 0x6F) {
+      effect(ch, b & 0x0F, m_.byte(ch.data++));
+    } else if (b == 0x6F) {
+      ch.sounding = false;
+    } else if (b < 0x80) {
+      // an empty row
+    } else if (b < 0xA0 || b >= 0xC0) {
+      instrument(ch, b);
+      restart(ch);
+    } else if (b < 0xB0) {
+      ch.rows_left = (b & 0x0F) + 1;
+    } else {
+      restart(ch);
+    }
+    return true;
+  }
+
+  // A sample byte: the sample in its low four bits; from 0xC0 a byte with
+  // an ornament (bit 4 set) or a volume in its high half and an effect in
+  // its low half follows, the effect with its parameter.
+  void instrument(Channel& ch, int b) {
+    if (b & 0x0F) ch.sample = b & 0x0F;
+    ch.envelope = false;
+    if (b < 0xC0) return;
+    int x = m_.byte(ch.data++);
+    if (b & 0x10)
+      ch.ornament = x >> 4;
+    else if (x >> 4)
+      ch.volume = x >> 4;
+    if (x & 0x0F) effect(ch, x & 0x0F, m_.byte(ch.data++));
+  }
+
+  void effect(Channel& ch, int code, int parameter) {
+    if (code == 1) {
+      ch.volume = std::min(15, ch.volume + parameter);
+    } else if (code == 2) {
+      ch.volume = std::max(0, ch.volume - parameter);
+    } else if (code == 3) {
+      ch.volume = std::clamp(15 - parameter, 0, 15);
+    } else if (code >= 8) {
+      shape_ = code;
+      envelope_period_ = parameter;
+      ch.envelope = true;
+    }
+  }
+
+  void restart(Channel& ch) {
+    ch.sample_tick = ch.ornament_tick = 0;
+    ch.sample_looping = ch.ornament_looping = false;
+    ch.sounding = ch.sample > 0 && ch.sample <= layout_.sample_count;
+  }
+
+  // Steps a 32-frame block on; past its end it loops from its loop line for
+  // its loop length, or ends when that length is 0.
+  bool advance(size_t block, int* tick, bool* looping) {
+    int start = m_.byte(block), length = m_.byte(block + 1);
+    ++*tick;
+    int end = *looping ? start + length : kFrames;
+    if (*tick < end && *tick < kFrames) return true;
+    if (length == 0 || start >= kFrames) return false;
+    *tick = start;
+    *looping = true;
+    return true;
+  }
+
+  Voice sound(Channel& ch) {
+    Voice voice;
+    if (!ch.sounding) return voice;
+    size_t sample = address(layout_.samples, ch.sample);
+    size_t line = sample + 2 + 3 * static_cast<size_t>(ch.sample_tick);
+    int b0 = m_.byte(line), b1 = m_.byte(line + 1), b2 = m_.byte(line + 2);
+    int offset = 0;
+    if (ch.ornament > 0 && ch.ornament <= layout_.ornament_count) {
+      size_t ornament = address(layout_.ornaments, ch.ornament);
+      offset = static_cast<int8_t>(m_.byte(ornament + 2 + ch.ornament_tick));
+      if (!advance(ornament, &ch.ornament_tick, &ch.ornament_looping)) ch.ornament = 0;
+    }
+    int shift = (b1 & 0x0F) << 8 | b2;
+    if (!(b1 & 0x10)) shift = -shift;
+    int base = tracker::note_period(zx::sound_tracker_notes(), ch.note + offset);
+    voice.tone = static_cast<uint16_t>(std::clamp(base + shift, 0, 0xFFF));
+    voice.tone_on = b1 & 0x40;
+    voice.noise_on = b1 & 0x20;
+    voice.envelope = ch.envelope;
+    int level = tracker::scaled_level(b0 & 0x0F, ch.volume) - ch.attenuation;
+    voice.level = static_cast<uint8_t>(std::max(0, level));
+    if (voice.noise_on) noise_ = (b0 >> 4) | ((b1 & 0x80) ? 0x10 : 0);
+    if (!advance(sample, &ch.sample_tick, &ch.sample_looping)) ch.sounding = false;
+    return voice;
+  }
+
+  ModuleBytes& m_;
+  Layout layout_;
+  Channel channels_[3];
+  int position_ = 0;
+  int rows_ = 1;
+  int row_ = 0;
+  int delay_ = 1;
+  bool wrapped_ = false;
+  int tick_ = 1;
+  int noise_ = 0;
+  int envelope_period_ = 0;
+  int shape_ = -1;
+  uint8_t last_shape_ = 0;
+};
+
+bool detect(const uint8_t* data, size_t size) {
+  Layout layout;
+  return read_layout(data, size, &layout);
+}
+
+bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
+  Layout layout;
+  if (!read_layout(data, size, &layout)) {
+    *error = "not an SQ-Tracker module";
+    return false;
+  }
+  *song = AySong();
+  song->program = "SQ-Tracker";
+  ModuleBytes module(data, size);
+  SqtPass pass(module, layout);
+  return zx::record_pass(pass, layout.loop, song, error);
+}
+
+}  // namespace
+
+const Format kSqtFormat = {"SQ-Tracker", detect, parse};
+
+}  // namespace tools::ay
