@@ -26,9 +26,10 @@ const NoteTable& pro_tracker3_notes(int number, int version);
 // Pro Tracker 2's table: the one Pro Tracker 3 kept as table 0 up to 3.3.
 const NoteTable& pro_tracker2_notes();
 
-// Up to 3.4 Pro Tracker 3 scaled volumes without rounding, so volume 15
-// passed amplitudes through and lower volumes came out quieter than
-// proportional; from 3.5 (and in Pro Tracker 2) the products are rounded.
+// Pro Tracker 3's volume tables. Volume 15 passes the amplitude through in
+// both; up to 3.4 the other rows are cut rather than rounded and step a
+// little too steeply (the "asymmetric" table), from 3.5 (and in Pro
+// Tracker 2) each entry is the rounded proportional level.
 const VolumeTable& pro_tracker3_volumes(int version);
 
 }  // namespace tools::ay::zx
