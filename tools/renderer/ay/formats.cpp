@@ -12,6 +12,8 @@
 #include "tools/renderer/ay/sqt_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
+#include "tools/renderer/ay/vtx_dump.h"
+#include "tools/renderer/ay/ym_dump.h"
 
 namespace tools::ay {
 
@@ -19,6 +21,8 @@ const std::vector<Format>& formats() {
   static const std::vector<Format> table = {
       // Register dumps.
       kPsgFormat,
+      kYmFormat,
+      kVtxFormat,
       // Tracker modules.
       kPt3Format,
       kPt2Format,

@@ -105,8 +105,8 @@ bool SongPlayer::play_frame() {
                  ? static_cast<size_t>(song_.loop_frame)
                  : 0;
   }
-  write_frame(frame_);
   start_effects(frame_);
+  write_frame(frame_);
   tick_debt_ += ticks_per_frame_;
   const auto ticks = static_cast<size_t>(tick_debt_);
   tick_debt_ -= static_cast<double>(ticks);
@@ -118,15 +118,25 @@ bool SongPlayer::play_frame() {
 
 void SongPlayer::write_frame(size_t index) {
   const Frame& frame = song_.frames[index];
+  // A playing drum or SID owns its voice's volume: the register holds the
+  // drum's number or the SID's top level, which the timer plays.
+  bool owned[3] = {false, false, false};
+  if (drum_.playing) owned[drum_.voice] = true;
+  for (const EffectTimer& timer : timers_) {
+    if (timer.effect.kind == TimerEffect::Kind::sid) owned[timer.effect.voice] = true;
+  }
   for (size_t chip = 0; chip < chips_.size(); ++chip) {
     const ChipFrame& regs = frame[chip];
     for (int reg = 0; reg < 13; ++reg) {
-      // A playing drum owns its voice's volume; the register holds the
-      // drum's number.
-      if (chip == 0 && drum_.playing && reg == 8 + drum_.voice) continue;
+      if (chip == 0 && reg >= 8 && reg <= 10 && owned[reg - 8]) continue;
       chips_[chip].write(reg, regs.regs[reg]);
     }
     if (regs.shape_written) chips_[chip].write(13, regs.regs[13]);
+  }
+  for (const EffectTimer& timer : timers_) {
+    if (timer.effect.kind == TimerEffect::Kind::sid) {
+      chips_[0].write(8 + timer.effect.voice, timer.high ? timer.effect.value : 0);
+    }
   }
 }
 
@@ -151,7 +161,10 @@ void SongPlayer::start_effects(size_t index) {
     // A timer that goes on unchanged keeps its phase across the frame.
     const bool same = timer.effect.kind == effect.kind && timer.effect.voice == effect.voice &&
                       timer.effect.hz == effect.hz;
-    if (!same) timer.next = period;
+    if (!same) {
+      timer.next = period;
+      timer.high = true;
+    }
     timer.effect = effect;
     timer.period = period;
   }
@@ -184,7 +197,8 @@ void SongPlayer::run_ticks(size_t ticks) {
       AyChip& chip = chips_[0];
       const int volume_reg = 8 + timer.effect.voice;
       if (timer.effect.kind == TimerEffect::Kind::sid) {
-        chip.write(volume_reg, chip.reg(volume_reg) ? 0 : timer.effect.value & 15);
+        timer.high = !timer.high;
+        chip.write(volume_reg, timer.high ? timer.effect.value & 15 : 0);
       } else if (timer.effect.kind == TimerEffect::Kind::sync_buzzer) {
         chip.write(13, timer.effect.value & 15);
       }

@@ -38,6 +38,7 @@ class SongPlayer {
     TimerEffect effect;
     double period = 0;     // in ticks
     double next = 0;       // ticks until its next event
+    bool high = true;      // a SID's level: at its top or at 0
   };
   struct Drum {
     bool playing = false;
