@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "tests/tools/made_files.h"
 
@@ -68,6 +70,41 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"Float64", 3, 64, 2}, FormatCase{"Extensible16", 0xFFFE, 16, 2},
                     FormatCase{"Mono16", 1, 16, 1}),
     [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+
+// Float files can hold values no PCM sample has: beyond full scale they
+// clip, and a NaN (a broken writer's output) plays as silence.
+TEST_F(WavInput, FloatSamplesBeyondFullScaleClipAndNotANumberIsSilence) {
+  const double values[] = {std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+                           std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                           3.0, -3.0, 0.25};
+  const int32_t expected[] = {0, 0, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, 1 << 29};
+  constexpr size_t kCount = sizeof values / sizeof values[0];
+  for (uint16_t bits : {32, 64}) {
+    SCOPED_TRACE(bits);
+    WavSpec spec;
+    spec.format_tag = 3;
+    spec.bits = bits;
+    spec.channels = 1;
+    spec.frames = kCount;
+    Bytes wav = make_wav(spec);
+    for (size_t i = 0; i < kCount; ++i) {
+      // The samples follow the 44-byte canonical header.
+      uint8_t* at = wav.data() + 44 + i * bits / 8;
+      if (bits == 32) {
+        const float value = static_cast<float>(values[i]);
+        std::memcpy(at, &value, 4);
+      } else {
+        std::memcpy(at, &values[i], 8);
+      }
+    }
+    bytes_ = wav;
+    WavReader reader;
+    ASSERT_TRUE(reader.open_memory(bytes_.data(), bytes_.size(), &error_)) << error_;
+    int32_t samples[kCount] = {};
+    ASSERT_EQ(reader.read(samples, kCount), kCount);
+    for (size_t i = 0; i < kCount; ++i) EXPECT_EQ(samples[i], expected[i]) << "value " << values[i];
+  }
+}
 
 TEST_F(WavInput, ReadsInfoTextsWhereverTheChunkIs) {
   WavSpec spec;

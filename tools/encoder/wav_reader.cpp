@@ -1,6 +1,7 @@
 #include "tools/encoder/wav_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -206,9 +207,11 @@ size_t WavReader::read(int32_t* samples, size_t count) {
   const size_t values = static_cast<size_t>(got) * static_cast<size_t>(info_.channels);
   for (size_t i = 0; i < values; ++i) {
     const double scaled = float_buffer_[i] * 2147483648.0;
-    samples[i] = scaled >= 2147483647.0 ? INT32_MAX
-                 : scaled <= -2147483648.0 ? INT32_MIN
-                                           : static_cast<int32_t>(scaled);
+    // A NaN (a writer's fault; no sound has it) has no level: silence.
+    samples[i] = std::isnan(scaled)         ? 0
+                 : scaled >= 2147483647.0   ? INT32_MAX
+                 : scaled <= -2147483648.0  ? INT32_MIN
+                                            : static_cast<int32_t>(scaled);
   }
   return static_cast<size_t>(got);
 }
