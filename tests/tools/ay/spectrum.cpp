@@ -41,20 +41,32 @@ double bessel_i0(double x) {
   return sum;
 }
 
+// The window for `n` samples, made once per size.
+const std::vector<double>& kaiser_window(size_t n) {
+  static std::vector<double> window;
+  if (window.size() != n) {
+    const double beta = 20;
+    window.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      const double x = 2.0 * i / (n - 1) - 1;
+      window[i] = bessel_i0(beta * std::sqrt(std::max(0.0, 1 - x * x))) / bessel_i0(beta);
+    }
+  }
+  return window;
+}
+
 size_t bin_of(double hz, double rate, size_t size) { return static_cast<size_t>(std::lround(hz * size / rate)); }
 
 }  // namespace
 
 std::vector<double> magnitude_spectrum(const std::vector<double>& signal) {
   const size_t n = signal.size();
-  const double beta = 20;
+  const std::vector<double>& window = kaiser_window(n);
   std::vector<std::complex<double>> a(n);
   double window_sum = 0;
   for (size_t i = 0; i < n; ++i) {
-    const double x = 2.0 * i / (n - 1) - 1;
-    const double w = bessel_i0(beta * std::sqrt(std::max(0.0, 1 - x * x))) / bessel_i0(beta);
-    a[i] = signal[i] * w;
-    window_sum += w;
+    a[i] = signal[i] * window[i];
+    window_sum += window[i];
   }
   fft(a);
   std::vector<double> magnitude(n / 2);
@@ -84,15 +96,14 @@ double component_at(const std::vector<double>& spectrum, double rate, double hz)
 
 double amplitude_at(const std::vector<double>& signal, double rate, double hz) {
   const size_t n = signal.size();
-  const double beta = 20;
+  const std::vector<double>& window = kaiser_window(n);
   std::complex<double> sum = 0;
   double window_sum = 0;
+  const double step = -2 * kPi * hz / rate;
   for (size_t i = 0; i < n; ++i) {
-    const double x = 2.0 * i / (n - 1) - 1;
-    const double w = bessel_i0(beta * std::sqrt(std::max(0.0, 1 - x * x))) / bessel_i0(beta);
-    const double phase = -2 * kPi * hz * static_cast<double>(i) / rate;
-    sum += signal[i] * w * std::complex<double>(std::cos(phase), std::sin(phase));
-    window_sum += w;
+    const double phase = step * static_cast<double>(i);
+    sum += signal[i] * window[i] * std::complex<double>(std::cos(phase), std::sin(phase));
+    window_sum += window[i];
   }
   return 2 * std::abs(sum) / window_sum;
 }
