@@ -1,0 +1,237 @@
+// converter_probe: looks at the running converter from outside, for the
+// demo, the end-to-end tests and the benchmarks. Commands run in the order
+// given; the first that fails ends the probe with exit code 1.
+//
+//   converter_probe [--timeout SECONDS] [--title TITLE] [-v] COMMAND...
+//     wait-window     wait until the converter's window is there
+//     fields          print the three status fields, one a line
+//     rect            print the screen rectangles of the window, its
+//                     client area and its status bar (left top right bottom)
+//     pid             print the converter's process id
+//     wait-busy       wait until field 1 leaves the idle text
+//     wait-done N     wait until field 2 reads N/N and field 1 the idle text;
+//                     with -v every new text of field 2 is printed meanwhile
+//     watch SECONDS   sample the busy indicator for SECONDS and print how
+//                     often its position changed per second
+//     close           post WM_CLOSE and wait for the process to end; prints
+//                     its exit code and how long it took
+//
+// Texts are printed in UTF-8; the converter's own are code page 1251.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tests/support/converter_window.h"
+
+namespace {
+
+struct Options {
+  double timeout_s = 60;
+  const char* title = CONVERTER_TITLE;
+  bool verbose = false;
+};
+
+LARGE_INTEGER g_start, g_frequency;
+
+double seconds_now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart - g_start.QuadPart) / double(g_frequency.QuadPart);
+}
+
+void say(const std::string& line) {
+  std::string out = line + "\n";
+  fwrite(out.data(), 1, out.size(), stdout);
+  fflush(stdout);
+}
+
+void fail(const std::string& why) {
+  std::string out = "converter_probe: " + why + "\n";
+  fwrite(out.data(), 1, out.size(), stderr);
+}
+
+std::string format(const char* pattern, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, pattern);
+  vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string rect_text(const RECT& r) { return format("%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom); }
+
+bool timed_out(double since, const Options& options) { return seconds_now() - since > options.timeout_s; }
+
+bool show_fields(ConverterWindow& converter) {
+  for (int i = 0; i < 3; ++i) {
+    std::string text;
+    if (!converter.field_text(i, &text)) return false;
+    say(format("field %d: ", i) + cp1251_to_utf8(text));
+  }
+  return true;
+}
+
+bool show_rects(ConverterWindow& converter) {
+  RECT window, client, bar;
+  if (!converter.window_rect(&window) || !converter.client_rect(&client) || !converter.status_bar_rect(&bar))
+    return false;
+  say("window " + rect_text(window));
+  say("client " + rect_text(client));
+  say("statusbar " + rect_text(bar));
+  return true;
+}
+
+bool wait_busy(ConverterWindow& converter, const Options& options) {
+  double since = seconds_now();
+  for (;;) {
+    std::string text;
+    if (!converter.field_text(1, &text)) return false;
+    if (text != CONVERTER_IDLE_TEXT) {
+      say(format("busy at %.3f s", seconds_now()));
+      return true;
+    }
+    if (timed_out(since, options)) {
+      fail("the converter did not get busy");
+      return false;
+    }
+    Sleep(10);
+  }
+}
+
+bool wait_done(ConverterWindow& converter, int total, const Options& options) {
+  const std::string finished = format("%d/%d", total, total);
+  std::string last_counter;
+  double since = seconds_now();
+  for (;;) {
+    std::string counter, indicator;
+    if (!converter.field_text(2, &counter) || !converter.field_text(1, &indicator)) {
+      fail("the converter's window went away");
+      return false;
+    }
+    if (options.verbose && counter != last_counter) say("field 2: " + counter);
+    last_counter = counter;
+    if (counter == finished && indicator == CONVERTER_IDLE_TEXT) {
+      say(format("done %s at %.3f s", finished.c_str(), seconds_now()));
+      return true;
+    }
+    if (timed_out(since, options)) {
+      fail("still not done: field 2 reads " + counter + ", field 1 " + cp1251_to_utf8(indicator));
+      return false;
+    }
+    Sleep(10);
+  }
+}
+
+// The indicator moves every 50 ms or so; sampling every millisecond or two
+// sees each move.
+bool watch(ConverterWindow& converter, double seconds) {
+  int last = -2, changes = 0, samples = 0, shown = 0;
+  double since = seconds_now(), first_change = -1, last_change = -1;
+  while (seconds_now() - since < seconds) {
+    int position;
+    if (!converter.busy_position(&position)) return false;
+    ++samples;
+    if (position >= 0) ++shown;
+    if (position >= 0 && last >= 0 && position != last) {
+      ++changes;
+      last_change = seconds_now();
+      if (first_change < 0) first_change = last_change;
+    }
+    last = position;
+    Sleep(1);
+  }
+  double span = seconds_now() - since;
+  say(format("busy indicator: %d changes in %.3f s, %.2f per second (%d of %d samples showed it)", changes,
+             span, changes / span, shown, samples));
+  if (changes > 1)
+    say(format("busy indicator between its first and last change: %.2f per second",
+               (changes - 1) / (last_change - first_change)));
+  return true;
+}
+
+bool close_and_wait(ConverterWindow& converter, const Options& options) {
+  double since = seconds_now();
+  if (!converter.close()) return false;
+  DWORD code = 0;
+  if (!converter.wait_exit(DWORD(options.timeout_s * 1000), &code)) {
+    fail("the converter did not end");
+    return false;
+  }
+  say(format("exit code %lu after %.3f s", code, seconds_now() - since));
+  return true;
+}
+
+int usage() {
+  fail("usage: converter_probe [--timeout SECONDS] [--title TITLE] [-v] "
+       "wait-window|fields|rect|pid|wait-busy|wait-done N|watch SECONDS|close ...");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  QueryPerformanceFrequency(&g_frequency);
+  QueryPerformanceCounter(&g_start);
+
+  Options options;
+  int at = 1;
+  for (; at < argc && argv[at][0] == '-'; ++at) {
+    if (!strcmp(argv[at], "--timeout") && at + 1 < argc) {
+      options.timeout_s = atof(argv[++at]);
+    } else if (!strcmp(argv[at], "--title") && at + 1 < argc) {
+      options.title = argv[++at];
+    } else if (!strcmp(argv[at], "-v")) {
+      options.verbose = true;
+    } else {
+      return usage();
+    }
+  }
+  if (at >= argc) return usage();
+
+  ConverterWindow converter;
+  bool found = false;
+  for (; at < argc; ++at) {
+    std::string command = argv[at];
+    if (!found) {
+      DWORD wait_ms = command == "wait-window" ? DWORD(options.timeout_s * 1000) : 0;
+      found = converter.wait_for(wait_ms, options.title);
+      if (!found) {
+        fail(std::string("no window titled \"") + options.title + "\"");
+        return 1;
+      }
+    }
+    bool ok = true;
+    if (command == "wait-window") {
+      say(format("found at %.3f s", seconds_now()));
+    } else if (command == "fields") {
+      ok = show_fields(converter);
+    } else if (command == "rect") {
+      ok = show_rects(converter);
+    } else if (command == "pid") {
+      say(format("pid %lu", converter.process_id()));
+    } else if (command == "wait-busy") {
+      ok = wait_busy(converter, options);
+    } else if (command == "wait-done" && at + 1 < argc) {
+      ok = wait_done(converter, atoi(argv[++at]), options);
+    } else if (command == "watch" && at + 1 < argc) {
+      ok = watch(converter, atof(argv[++at]));
+    } else if (command == "close") {
+      ok = close_and_wait(converter, options);
+    } else {
+      return usage();
+    }
+    if (!ok) {
+      fail("'" + command + "' failed");
+      return 1;
+    }
+  }
+  return 0;
+}

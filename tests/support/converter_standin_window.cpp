@@ -1,0 +1,104 @@
+// A window that looks like the converter's from outside, for the probe's own
+// test: the same title, a status bar with the same three fields and texts,
+// a progress control in field 1 while "busy". Nothing is converted.
+//   converter_standin_window TITLE                 idle until closed
+//   converter_standin_window TITLE BATCH STEP_MS   idle for a second (half a
+//                                    second at first), then counts a batch of
+//                                    BATCH files, one every STEP_MS; again and
+//                                    again, so that a late probe sees one
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+static const char IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
+static constexpr UINT_PTR INDICATOR_TIMER = 1, BATCH_TIMER = 2, START_TIMER = 3;
+
+static HWND g_bar, g_progress;
+static int g_batch, g_step_ms, g_done, g_position;
+
+static void set_counter(int done, int total) {
+  char text[32];
+  snprintf(text, sizeof text, "%d/%d", done, total);
+  SendMessageA(g_bar, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(text));
+}
+
+static void show_indicator(bool busy) {
+  RECT part;
+  SendMessageA(g_bar, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
+  MoveWindow(g_progress, part.left + 2, part.top + 3, part.right - part.left - 8, part.bottom - part.top - 6, TRUE);
+  ShowWindow(g_progress, busy ? SW_SHOWNOACTIVATE : SW_HIDE);
+  SendMessageA(g_bar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(busy ? "" : IDLE_TEXT));
+}
+
+static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_TIMER:
+      if (wparam == START_TIMER) {
+        KillTimer(window, START_TIMER);
+        show_indicator(true);
+        set_counter(1, g_batch);
+        SetTimer(window, INDICATOR_TIMER, 50, nullptr);
+        SetTimer(window, BATCH_TIMER, g_step_ms, nullptr);
+      } else if (wparam == INDICATOR_TIMER) {
+        g_position = g_position >= 100 ? 0 : g_position + 1;
+        SendMessageA(g_progress, PBM_SETPOS, g_position, 0);
+      } else if (wparam == BATCH_TIMER) {
+        if (++g_done < g_batch) {
+          set_counter(g_done + 1, g_batch);
+        } else {
+          KillTimer(window, BATCH_TIMER);
+          KillTimer(window, INDICATOR_TIMER);
+          show_indicator(false);
+          g_done = 0;
+          SetTimer(window, START_TIMER, 1000, nullptr);
+        }
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (__argc < 2) return 2;
+  const char* title = __argv[1];
+  if (__argc == 4) {
+    g_batch = atoi(__argv[2]);
+    g_step_ms = atoi(__argv[3]);
+  }
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = window_proc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = "converter_standin_window";
+  RegisterClassA(&window_class);
+  DWORD style = WS_CAPTION | WS_SYSMENU;
+  RECT outer = {0, 0, 168, 156};
+  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  HWND window = CreateWindowExA(0, window_class.lpszClassName, title, style, 100, 100, outer.right - outer.left,
+                                outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
+  g_bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance,
+                          nullptr);
+  int edges[3] = {46, 121, -1};
+  SendMessageA(g_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  SendMessageA(g_bar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("128 kbit"));
+  set_counter(0, 0);
+  g_progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 0, 0, g_bar, nullptr, instance, nullptr);
+  show_indicator(false);
+  ShowWindow(window, SW_SHOW);
+  if (g_batch > 0) SetTimer(window, START_TIMER, 500, nullptr);
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return 0;
+}

@@ -1,0 +1,129 @@
+#include "tests/support/converter_window.h"
+
+#include <commctrl.h>
+
+const char CONVERTER_TITLE[] = " quarvo converter";
+const char CONVERTER_IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
+
+// Larger than any text the converter shows; SB_GETTEXTA has no size limit
+// of its own, so the buffer must hold the longest text the bar might keep.
+static constexpr SIZE_T REMOTE_BUFFER_SIZE = 4096;
+// A hung converter must not hang its observer.
+static constexpr UINT ANSWER_TIMEOUT_MS = 1000;
+
+ConverterWindow::~ConverterWindow() { release(); }
+
+void ConverterWindow::release() {
+  if (remote_buffer_) VirtualFreeEx(process_, remote_buffer_, 0, MEM_RELEASE);
+  if (process_) CloseHandle(process_);
+  window_ = status_bar_ = nullptr;
+  process_ = nullptr;
+  remote_buffer_ = nullptr;
+  process_id_ = 0;
+}
+
+bool ConverterWindow::find(const char* title) {
+  release();
+  HWND window = FindWindowA(nullptr, title);
+  if (!window) return false;
+  HWND bar = FindWindowExA(window, nullptr, STATUSCLASSNAMEA, nullptr);
+  if (!bar) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                   PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
+                               FALSE, pid);
+  if (!process) return false;
+  void* buffer = VirtualAllocEx(process, nullptr, REMOTE_BUFFER_SIZE, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  if (!buffer) {
+    CloseHandle(process);
+    return false;
+  }
+  window_ = window;
+  status_bar_ = bar;
+  process_id_ = pid;
+  process_ = process;
+  remote_buffer_ = buffer;
+  return true;
+}
+
+bool ConverterWindow::wait_for(DWORD timeout_ms, const char* title) {
+  DWORD start = GetTickCount();
+  while (!find(title)) {
+    if (GetTickCount() - start >= timeout_ms) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+bool ConverterWindow::field_text(int index, std::string* text) {
+  if (!alive()) return false;
+  DWORD_PTR length_and_type = 0;
+  if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTLENGTHA, index, 0, SMTO_ABORTIFHUNG,
+                           ANSWER_TIMEOUT_MS, &length_and_type))
+    return false;
+  size_t length = LOWORD(length_and_type);
+  text->clear();
+  if (length == 0) return true;
+  if (length >= REMOTE_BUFFER_SIZE) return false;
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTA, index, reinterpret_cast<LPARAM>(remote_buffer_),
+                           SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &ignored))
+    return false;
+  char local[REMOTE_BUFFER_SIZE] = {};
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process_, remote_buffer_, local, length + 1, &got)) return false;
+  local[length] = '\0';
+  // The text may have changed between the two messages; the second one is
+  // the one read.
+  *text = local;
+  return true;
+}
+
+// The busy indicator is a progress control that the status bar makes for
+// field 1 and hides again when the field shows text.
+bool ConverterWindow::busy_position(int* position) {
+  if (!alive()) return false;
+  *position = -1;
+  for (HWND child = FindWindowExA(status_bar_, nullptr, PROGRESS_CLASSA, nullptr); child;
+       child = FindWindowExA(status_bar_, child, PROGRESS_CLASSA, nullptr)) {
+    if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) continue;
+    DWORD_PTR value = 0;
+    if (!SendMessageTimeoutA(child, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &value))
+      return false;
+    *position = static_cast<int>(value);
+    return true;
+  }
+  return true;
+}
+
+bool ConverterWindow::window_rect(RECT* rect) const { return alive() && GetWindowRect(window_, rect); }
+
+bool ConverterWindow::client_rect(RECT* rect) const {
+  if (!alive() || !GetClientRect(window_, rect)) return false;
+  MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(rect), 2);
+  return true;
+}
+
+bool ConverterWindow::status_bar_rect(RECT* rect) const {
+  return alive() && GetWindowRect(status_bar_, rect);
+}
+
+bool ConverterWindow::close() { return alive() && PostMessageA(window_, WM_CLOSE, 0, 0); }
+
+bool ConverterWindow::wait_exit(DWORD timeout_ms, DWORD* exit_code) {
+  if (!process_ || WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return false;
+  return GetExitCodeProcess(process_, exit_code) != 0;
+}
+
+std::string cp1251_to_utf8(const std::string& text) {
+  if (text.empty()) return text;
+  int wide_length = MultiByteToWideChar(1251, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(wide_length, L'\0');
+  MultiByteToWideChar(1251, 0, text.data(), static_cast<int>(text.size()), &wide[0], wide_length);
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, &utf8[0], length, nullptr, nullptr);
+  return utf8;
+}
