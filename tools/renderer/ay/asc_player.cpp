@@ -133,9 +133,10 @@ class AscPass : public zx::PositionPlayer {
     ChipState state;
     wrapped_ = false;
     shape_ = -1;
+    // A tempo command takes effect on the row it stands in.
     if (--tick_ <= 0) {
-      tick_ = delay_;
       if (!next_row(error)) return false;
+      tick_ = delay_;
     }
     for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
     state.noise = static_cast<uint8_t>(noise_);

@@ -41,9 +41,12 @@ struct Layout {
 size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
 
 // A sample or ornament: its loop line (0xFF: none) and length, then
-// `length` entries. The compiler points the entries of unused ones at any
-// data, so only their place is checked here, their contents when played.
-bool block_in_module(size_t size, size_t at) { return at >= kHeaderSize && at + 2 <= size; }
+// `length` entries of `entry_size` bytes. The compiler points the entries of
+// unused ones at other data, often with a length of 0, so only that the
+// block lies inside the module is checked here, its loop when played.
+bool block_in_module(const uint8_t* data, size_t size, size_t at, size_t entry_size) {
+  return at >= kHeaderSize && at + 2 <= size && at + 2 + entry_size * data[at + 1] <= size;
+}
 
 bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   if (size < kHeaderSize + 4) return false;
@@ -72,9 +75,9 @@ bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
     if (channel < kHeaderSize || channel >= size) return false;
   }
   for (int i = 0; i < kOrnaments; ++i)
-    if (!block_in_module(size, word_at(data, layout->ornaments + 2 * i))) return false;
+    if (!block_in_module(data, size, word_at(data, layout->ornaments + 2 * i), 1)) return false;
   for (int i = 0; i < kSamples; ++i)
-    if (!block_in_module(size, word_at(data, layout->samples + 2 * i))) return false;
+    if (!block_in_module(data, size, word_at(data, layout->samples + 2 * i), 4)) return false;
   return true;
 }
 
