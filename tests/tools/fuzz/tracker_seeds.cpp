@@ -1,0 +1,94 @@
+// Writes the seed corpus of tools_tracker_fuzz: a small module of each of
+// ASC Sound Master (both header layouts), Pro Sound Creator (both offset
+// styles), Sound Tracker Pro and SQ-Tracker, using the commands, samples
+// and ornaments the players act on, so that mutations start deep inside.
+//   tools_tracker_fuzz_seeds DIRECTORY
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "tests/tools/ay/tracker_module_maker.h"
+
+using namespace tracker_test;
+
+namespace {
+
+bool write(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+AscModule asc_seed() {
+  AscModule m;
+  m.positions = {0, 0};
+  m.patterns = {Tracks{Bytes{0xE0, 0xF8, 0x61, 0x10, 0x40, 0xF5, 0x02, 0x12, 0x30, 0xE8, 0x5E, 0x5F, 0xFF},
+                       Bytes{0xA1, 0xC1, 0xF0, 0x03, 0xF4, 0x04, 0x60, 0x05, 0xF7, 0x02, 0x09, 0xF9, 0x03, 0x5D, 0xFF},
+                       Bytes{0xF1, 0x63, 0x20, 0xF3, 0x22, 0xFF}}};
+  AscSample sample;
+  sample.loop = 1;
+  sample.lines = {AscLine{15, true, true, false, 3, 2, 1}, AscLine{10, false, false, true, -1, -3, -1}};
+  m.samples = {sample, sample};
+  AscOrnament chord;
+  chord.steps = {{4, 1}, {3, 0}, {-7, -1}};
+  m.ornaments = {AscOrnament{}, chord};
+  return m;
+}
+
+PscModule psc_seed() {
+  PscModule m;
+  m.patterns = {Tracks{Bytes{0x80, 0xA1, 0x66, 0x7A, 0x0A, 0x40, 0x00, 0x10, 0xC1, 0x7C, 0xC0, 0xFE},
+                       Bytes{0x60, 0x6C, 0x01, 0x12, 0xC2, 0xFE}, Bytes{0x7B, 0x00, 0x7C, 0xC2, 0xFE}}};
+  m.positions = {PscPosition{0, 3}, PscPosition{0, 3}};
+  PscSample sample;
+  sample.loop = 1;
+  sample.lines = {PscLine{15, true, true, false, 5, 2, 0}, PscLine{9, false, false, true, -5, -2, -1}};
+  m.samples = {sample};
+  PscOrnament chord;
+  chord.steps = {4, 3, -7};
+  m.ornaments = {PscOrnament{}, chord};
+  return m;
+}
+
+StpModule stp_seed() {
+  StpModule m;
+  m.patterns = {Tracks{Bytes{0x61, 0x71, 0x80, 0x03, 0xCA, 0x20, 0x0F, 0xD8, 0xE3, 0x10, 0xD0, 0xE0, 0x00},
+                       Bytes{0x62, 0x83, 0xF2, 0x20, 0xD0, 0x00}, Bytes{0x83, 0xD0, 0x00}}};
+  m.positions = {{0, 0}, {0, 12}};
+  m.samples = {StpSample{0, {StpLine{}, StpLine{8, false, true, false, 9, -20}}}, StpSample{0xFF, {StpLine{12}}}};
+  m.ornaments = {StpOrnament{}, StpOrnament{0, {0, 4, 7}}};
+  m.ksa_title = "seed";
+  return m;
+}
+
+SqtModule sqt_seed() {
+  SqtModule m;
+  m.patterns = {SqtPattern{4, {0x02, 0xD1, 0x1A, 0x30, 0x62, 0x01, 0x85, 0x6F}},
+                SqtPattern{4, {0x10, 0xC1, 0x83, 0x6F, 0xA1}}};
+  m.positions = {SqtPosition{{1, 2, 2}, {0, 1, 0}, 2}, SqtPosition{{2, 1, 1}, {0, 0, 2}, 3}};
+  m.samples = {SqtSample{30, 2, {SqtLine{}, SqtLine{10, false, true, 17, -300}}}};
+  m.ornaments = {SqtOrnament{0, 3, {0, 4, 7}}};
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: tools_tracker_fuzz_seeds DIRECTORY\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  AscModule asc = asc_seed();
+  PscModule psc = psc_seed();
+  bool ok = write(dir + "/made.asc", make_asc(asc));
+  asc.version = 0;
+  asc.text = false;
+  ok = write(dir + "/made-v0.asc", make_asc(asc)) && ok;
+  ok = write(dir + "/made.psc", make_psc(psc)) && ok;
+  psc.version = 2;
+  ok = write(dir + "/made-v2.psc", make_psc(psc)) && ok;
+  ok = write(dir + "/made.stp", make_stp(stp_seed())) && ok;
+  ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
+  return ok ? 0 : 1;
+}
