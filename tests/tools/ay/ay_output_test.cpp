@@ -227,11 +227,13 @@ TEST(AyOutputFilter, RemovesTheDcOfTheChipsOneSidedOutput) {
 }
 
 TEST(AyOutputFilter, StagesFollowTheClock) {
-  // Half-band stages while the rate stays at or above 88.2 kHz.
-  EXPECT_EQ(tools::ay::Resampler(1773400 / 8.0).half_band_stages(), 2);
-  EXPECT_EQ(tools::ay::Resampler(2000000 / 8.0).half_band_stages(), 1 + 1);
-  EXPECT_EQ(tools::ay::Resampler(1000000 / 8.0).half_band_stages(), 1);
-  EXPECT_NEAR(tools::ay::Resampler(1773400 / 8.0).polyphase_rate(), 55418.75, 1e-6);
+  // Half-band stages while the rate stays at or above 176.4 kHz, then the
+  // fractional stage to 88.2 kHz.
+  EXPECT_EQ(tools::ay::Resampler(1773400 / 8.0).half_band_stages(), 1);
+  EXPECT_EQ(tools::ay::Resampler(2000000 / 8.0).half_band_stages(), 1);
+  EXPECT_EQ(tools::ay::Resampler(1000000 / 8.0).half_band_stages(), 0);
+  EXPECT_EQ(tools::ay::Resampler(3546800 / 8.0).half_band_stages(), 2);
+  EXPECT_NEAR(tools::ay::Resampler(1773400 / 8.0).polyphase_rate(), 110837.5, 1e-6);
 }
 
 }  // namespace

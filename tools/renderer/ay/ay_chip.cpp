@@ -50,7 +50,14 @@ Panning panning_for(StereoLayout layout) {
   return {{mono, mono, mono}, {mono, mono, mono}};
 }
 
-AyChip::AyChip(ChipType type) : type_(type) { restart_envelope(); }
+AyChip::AyChip(ChipType type) : type_(type) {
+  for (int volume = 0; volume < 16; ++volume) {
+    fixed_ym_[volume] = volume ? tables().ym[2 * volume + 1] : 0.0f;
+    envelope_ay_[2 * volume] = envelope_ay_[2 * volume + 1] = tables().ay[volume];
+  }
+  envelope_ticks_ = envelope_increment();
+  restart_envelope();
+}
 
 void AyChip::write(int reg, uint8_t value) {
   if (reg < 0 || reg > 13) return;
@@ -70,7 +77,9 @@ void AyChip::write(int reg, uint8_t value) {
       noise_period_ = 2 * std::max<uint32_t>(1, value);
       break;
     case 11: case 12:
-      envelope_period_ = std::max<uint32_t>(1, regs_[11] | (regs_[12] << 8));
+      // 32 steps a cycle of 256 * period clock cycles on the YM; the AY's 16
+      // steps take two of those each.
+      envelope_ticks_ = std::max<uint32_t>(1, regs_[11] | (regs_[12] << 8)) * envelope_increment();
       break;
     case 13:
       restart_envelope();
@@ -89,7 +98,8 @@ void AyChip::restart_envelope() {
 }
 
 void AyChip::step_envelope() {
-  if (++envelope_position_ < 32) {
+  envelope_position_ += envelope_increment();
+  if (envelope_position_ < 32) {
     envelope_value_ = envelope_attack_ ? envelope_position_ : 31 - envelope_position_;
     return;
   }
@@ -119,23 +129,67 @@ int AyChip::channel_level(int channel) const {
   return type_ == ChipType::ym ? (fixed ? 2 * fixed + 1 : 0) : fixed;
 }
 
-float AyChip::channel_amplitude(int channel) const {
-  const int level = channel_level(channel);
-  return type_ == ChipType::ym ? tables().ym[level] : tables().ay[level];
+namespace {
+
+// Ticks until a counter at `count` reaches `period` (at least one: a period
+// lowered below the count ends the wait at the next tick).
+uint32_t ticks_to_event(uint32_t count, uint32_t period) { return count < period ? period - count : 1; }
+
+// Advances a counter by `ticks`; returns how many times it reached its period.
+uint64_t advance_counter(uint32_t* count, uint32_t period, uint64_t ticks) {
+  const uint32_t first = ticks_to_event(*count, period);
+  if (ticks < first) {
+    *count += static_cast<uint32_t>(ticks);
+    return 0;
+  }
+  ticks -= first;
+  *count = static_cast<uint32_t>(ticks % period);
+  return 1 + ticks / period;
+}
+
+}  // namespace
+
+void AyChip::shift_noise(uint64_t shifts) {
+  for (uint64_t i = 0; i < shifts; ++i) {
+    // Bit 0 is the output; bit 0 XOR bit 3 is shifted in at the top.
+    const uint32_t in = (noise_ ^ (noise_ >> 3)) & 1;
+    noise_ = (noise_ >> 1) | (in << 16);
+  }
+}
+
+void AyChip::step_envelope_times(uint64_t steps) {
+  if (!envelope_holding_ && (regs_[13] & (kContinue | kHold)) == kContinue) {
+    // A repeating shape comes back to the same state after one cycle, or
+    // two when it alternates.
+    const uint64_t cycle = (32 / envelope_increment()) * ((regs_[13] & kAlternate) ? 2 : 1);
+    steps %= cycle;
+  }
+  for (uint64_t i = 0; i < steps && !envelope_holding_; ++i) step_envelope();
 }
 
 void AyChip::run(size_t ticks, const Panning& panning, float* left, float* right) {
   const uint8_t mixer = regs_[7];
+  const float* const fixed = type_ == ChipType::ym ? fixed_ym_ : tables().ay.data();
+  const float* const enveloped = type_ == ChipType::ym ? tables().ym.data() : envelope_ay_;
+  // Only the generators that can be heard end a run of equal samples;
+  // the others are brought up to date once, at the end.
+  bool tone_heard[3], noise_heard = false, envelope_heard = false;
+  for (int c = 0; c < 3; ++c) {
+    const uint8_t volume = regs_[8 + c];
+    const bool audible = (volume & 0x1F) != 0;
+    tone_heard[c] = audible && !(mixer & (1 << c));
+    noise_heard = noise_heard || (audible && !(mixer & (8 << c)));
+    envelope_heard = envelope_heard || (volume & 0x10);
+  }
+  const size_t total = ticks;
   while (ticks > 0) {
-    // The output holds until the next generator changes state; runs of
-    // equal samples are written in one go.
     uint32_t span = static_cast<uint32_t>(std::min<size_t>(ticks, kNever - 1));
-    for (const Tone& tone : tone_) {
-      span = std::min(span, tone.count < tone.period ? tone.period - tone.count : 1);
+    for (int c = 0; c < 3; ++c) {
+      if (tone_heard[c]) span = std::min(span, ticks_to_event(tone_[c].count, tone_[c].period));
     }
-    span = std::min(span, noise_count_ < noise_period_ ? noise_period_ - noise_count_ : 1);
-    if (!envelope_holding_) {
-      span = std::min(span, envelope_count_ < envelope_period_ ? envelope_period_ - envelope_count_ : 1);
+    if (noise_heard) span = std::min(span, ticks_to_event(noise_count_, noise_period_));
+    if (envelope_heard && !envelope_holding_) {
+      span = std::min(span, ticks_to_event(envelope_count_, envelope_ticks_));
     }
 
     const bool noise_high = (noise_ & 1) != 0;
@@ -146,7 +200,8 @@ void AyChip::run(size_t ticks, const Panning& panning, float* left, float* right
       const bool tone_on = tone_[c].high || (mixer & (1 << c));
       const bool noise_on = noise_high || (mixer & (8 << c));
       if (tone_on && noise_on) {
-        const float amplitude = channel_amplitude(c);
+        const uint8_t volume = regs_[8 + c];
+        const float amplitude = (volume & 0x10) ? enveloped[envelope_value_] : fixed[volume & 15];
         l += amplitude * panning.left[c];
         r += amplitude * panning.right[c];
       }
@@ -159,27 +214,20 @@ void AyChip::run(size_t ticks, const Panning& panning, float* left, float* right
     right += span;
     ticks -= span;
 
-    for (Tone& tone : tone_) {
-      tone.count += span;
-      if (tone.count >= tone.period) {
-        tone.count = 0;
-        tone.high = !tone.high;
-      }
+    for (int c = 0; c < 3; ++c) {
+      if (tone_heard[c] && advance_counter(&tone_[c].count, tone_[c].period, span)) tone_[c].high = !tone_[c].high;
     }
-    noise_count_ += span;
-    if (noise_count_ >= noise_period_) {
-      noise_count_ = 0;
-      // Bit 0 is the output; bit 0 XOR bit 3 is shifted in at the top.
-      const uint32_t in = (noise_ ^ (noise_ >> 3)) & 1;
-      noise_ = (noise_ >> 1) | (in << 16);
+    if (noise_heard) shift_noise(advance_counter(&noise_count_, noise_period_, span));
+    if (envelope_heard && !envelope_holding_ && advance_counter(&envelope_count_, envelope_ticks_, span)) {
+      step_envelope();
     }
-    if (!envelope_holding_) {
-      envelope_count_ += span;
-      if (envelope_count_ >= envelope_period_) {
-        envelope_count_ = 0;
-        step_envelope();
-      }
-    }
+  }
+  for (int c = 0; c < 3; ++c) {
+    if (!tone_heard[c] && (advance_counter(&tone_[c].count, tone_[c].period, total) & 1)) tone_[c].high = !tone_[c].high;
+  }
+  if (!noise_heard) shift_noise(advance_counter(&noise_count_, noise_period_, total));
+  if (!envelope_heard && !envelope_holding_) {
+    step_envelope_times(advance_counter(&envelope_count_, envelope_ticks_, total));
   }
 }
 

@@ -57,8 +57,11 @@ class AyChip {
   };
 
   void step_envelope();
+  void step_envelope_times(uint64_t steps);
   void restart_envelope();
-  float channel_amplitude(int channel) const;
+  void shift_noise(uint64_t shifts);
+  // The AY walks its 16 envelope levels two of the 32 steps at a time.
+  int envelope_increment() const { return type_ == ChipType::ym ? 1 : 2; }
 
   const ChipType type_;
   std::array<uint8_t, 16> regs_{};
@@ -66,12 +69,14 @@ class AyChip {
   uint32_t noise_period_ = 1;  // in ticks: 2 * NP, the noise shifts at clock / (16 NP)
   uint32_t noise_count_ = 0;
   uint32_t noise_ = 1;         // the 17-bit shift register
-  uint32_t envelope_period_ = 1;  // ticks per 32nd of a cycle
+  uint32_t envelope_ticks_ = 1;  // ticks per step: the period on the YM, twice it on the AY
   uint32_t envelope_count_ = 0;
   int envelope_position_ = 0;  // 0..31 within the current cycle
   bool envelope_attack_ = false;
   bool envelope_holding_ = false;
   int envelope_value_ = 0;  // 0..31
+  float fixed_ym_[16];        // the YM's fixed volumes, on its 32-step scale
+  float envelope_ay_[32];     // the AY's levels by envelope step
 };
 
 }  // namespace tools::ay

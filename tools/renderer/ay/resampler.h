@@ -3,15 +3,20 @@
 // 44,100 Hz without aliasing, and removes the DC that the chip's unipolar
 // output carries.
 //
-// The filter: half-band decimators halve the rate while it stays at or above
-// 88.2 kHz, then a polyphase windowed-sinc stage (Kaiser window) resamples
-// by the remaining fractional ratio; a one-pole high-pass at 5 Hz follows.
-//   pass band   0 .. 20 kHz, ripple below 0.01 dB
-//   stop band   from 24.1 kHz (what would fold below 20 kHz), at least
-//               90 dB down; the half-band stages reject what they fold into
-//               the pass band by at least 100 dB
-// The test of the AY engine measures a high tone's alias level against
-// these figures.
+// The filter, in three kinds of stage:
+//   1. half-band decimators halve the rate while it stays at or above
+//      176.4 kHz (once on the Spectrum and the ST, not on the CPC); each
+//      rejects what it would fold below 24.1 kHz by at least 100 dB;
+//   2. a polyphase windowed-sinc stage (Kaiser window, 512 phases with
+//      linear interpolation between them) resamples by the remaining
+//      fractional ratio to 88.2 kHz; it keeps what it folds or images below
+//      24.1 kHz at least 90 dB down;
+//   3. a half-band decimator from 88.2 to 44.1 kHz makes the final cut:
+//      pass band 0 .. 20 kHz, stop band from 24.1 kHz at least 90 dB down
+//      (what lies between folds onto 20 .. 22.05 kHz, outside hearing).
+// Overall: pass band 0 .. 20 kHz with a ripple below 0.01 dB, nothing
+// folded below 20 kHz louder than -90 dB; then a one-pole high-pass at
+// 5 Hz. The AY tests measure both figures with sines and with a high tone.
 #pragma once
 
 #include <cstddef>
@@ -29,27 +34,35 @@ constexpr double kDcCornerHz = 5;
 
 class Resampler {
  public:
-  // `input_rate` in Hz, at least 44,100.
+  // `input_rate` in Hz, at least 88,200.
   explicit Resampler(double input_rate);
   ~Resampler();
 
-  // Consumes `count` samples of each side and appends the finished output
-  // to `out` as interleaved left/right pairs.
+  // Room for `count` new input samples on each side, zeroed, for the chips
+  // to add their output into; valid until `flush`.
+  void extend(size_t count, float** left, float** right);
+  // Filters what `extend` gave room for and appends the finished output to
+  // `out` as interleaved left/right pairs.
+  void flush(std::vector<float>* out);
+
+  // Both in one: copies the samples in, then flushes.
   void process(const float* left, const float* right, size_t count, std::vector<float>* out);
 
-  // The rate the polyphase stage works at, after the half-band stages.
+  int half_band_stages() const;  // before the fractional stage
   double polyphase_rate() const { return polyphase_rate_; }
-  int half_band_stages() const;
   size_t polyphase_taps() const;
 
  private:
+  class Signal;
   class HalfBand;
   class Polyphase;
 
   double polyphase_rate_;
   std::vector<std::unique_ptr<HalfBand>> half_bands_;
   std::unique_ptr<Polyphase> polyphase_;
-  std::vector<float> left_, right_;  // the signal between stages
+  std::unique_ptr<HalfBand> final_;
+  // The signal before each stage, and the final stage's output.
+  std::vector<std::unique_ptr<Signal>> signals_;
   double dc_in_[2] = {0, 0};
   double dc_out_[2] = {0, 0};
   double dc_pole_;

@@ -27,7 +27,7 @@ bool SongPlayer::playable(const AySong& song, std::string* error) {
   // Chips ran from 0.9 to 2.5 MHz in the machines that used them; a rate
   // far off those is a damaged header, and would make the filters huge or
   // the render endless.
-  if (!(song.clock_hz >= 500000 && song.clock_hz <= 4000000)) {
+  if (!(song.clock_hz >= kMinClockHz && song.clock_hz <= kMaxClockHz)) {
     *error = "the chip clock of " + std::to_string(song.clock_hz) + " Hz is not one a machine used";
     return false;
   }
@@ -171,8 +171,8 @@ void SongPlayer::start_effects(size_t index) {
 }
 
 void SongPlayer::run_ticks(size_t ticks) {
-  left_.assign(ticks, 0.0f);
-  right_.assign(ticks, 0.0f);
+  float *left, *right;
+  resampler_.extend(ticks, &left, &right);
   size_t at = 0;
   while (at < ticks) {
     // Up to the next timer event, then the event.
@@ -184,7 +184,7 @@ void SongPlayer::run_ticks(size_t ticks) {
     const size_t span = std::min(ticks - at, static_cast<size_t>(std::max(0.0, std::ceil(until))));
     if (span > 0) {
       for (size_t chip = 0; chip < chips_.size(); ++chip) {
-        chips_[chip].run(span, panning_, left_.data() + at, right_.data() + at);
+        chips_[chip].run(span, panning_, left + at, right + at);
       }
       at += span;
     }
@@ -215,7 +215,7 @@ void SongPlayer::run_ticks(size_t ticks) {
       }
     }
   }
-  resampler_.process(left_.data(), right_.data(), ticks, &output_);
+  resampler_.flush(&output_);
 }
 
 }  // namespace tools::ay

@@ -14,6 +14,10 @@
 
 namespace tools::ay {
 
+// The chip clocks a song may state.
+constexpr double kMinClockHz = 800000;
+constexpr double kMaxClockHz = 4000000;
+
 class SongPlayer {
  public:
   // `song` must outlive the player and hold at least one frame; its clock
@@ -69,7 +73,6 @@ class SongPlayer {
   uint64_t end_frame_ = 0;  // once ended: the song's length in output frames
   EffectTimer timers_[2];
   Drum drum_;
-  std::vector<float> left_, right_;  // one frame of chip output
   std::vector<float> output_;        // resampled frames not yet handed out
   size_t output_read_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "tools/renderer/ay/lha_unpack.h"
 #include "tools/renderer/ay/register_block.h"
+#include "tools/renderer/ay/song_player.h"
 
 namespace tools::ay {
 namespace {
@@ -22,7 +23,7 @@ bool detect(const uint8_t* data, size_t size) {
   if ((data[2] & 7) == 7) return false;
   const uint32_t clock = le32(data + 5);
   const uint32_t unpacked = le32(data + 12);
-  return clock >= 500000 && clock <= 4000000 && data[9] != 0 && unpacked != 0 && unpacked % 14 == 0;
+  return clock >= kMinClockHz && clock <= kMaxClockHz && data[9] != 0 && unpacked != 0 && unpacked % 14 == 0;
 }
 
 // Stereo modes 0..6: mono, ABC, ACB, BAC, BCA, CAB, CBA. The last three are
