@@ -1,10 +1,11 @@
 // ASC Sound Master on modules the tests make: what a row of each kind of
 // pattern byte does to the registers, loops, both header layouts, the title
 // text, and modules that must be refused.
+#include "tools/renderer/ay/asc_player.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/tools/ay/tracker_module_maker.h"
-#include "tools/renderer/ay/asc_player.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ TEST_F(AscPlayerTest, LastSampleAndOrnamentAndLongLinesPlay) {
   AySong song = play_asc(m);
   ASSERT_EQ(song.frames.size(), 256u);
   EXPECT_EQ(tone(song, 0, 0), 0x69F);  // the ornament's octave
-  EXPECT_EQ(level(song, 1, 0), 1);  // each frame a line further into the long sample
+  EXPECT_EQ(level(song, 1, 0), 1);     // each frame a line further into the long sample
   EXPECT_EQ(level(song, 63, 0), 15);
   EXPECT_EQ(level(song, 64, 0), 0);  // the next note starts it again
 }
@@ -183,7 +184,8 @@ TEST_F(AscPlayerTest, BrokenModulesAreRefusedWithoutReadingPastThem) {
     Bytes cut(good.begin(), good.begin() + size);
     AySong song;
     std::string error;
-    EXPECT_FALSE(kAscFormat.detect(cut.data(), cut.size()) && kAscFormat.parse(cut.data(), cut.size(), &song, &error))
+    EXPECT_FALSE(kAscFormat.detect(cut.data(), cut.size()) &&
+                 kAscFormat.parse(cut.data(), cut.size(), &song, &error))
         << size;
   }
   AscModule empty = one_channel({0x60, 0x02, 0xFF});

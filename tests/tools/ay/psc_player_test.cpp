@@ -1,10 +1,11 @@
 // Pro Sound Creator on modules the tests make: rows, volumes, the envelope
 // command, noise, ornaments, sample loops and slides, both offset styles,
 // loops of the position list, and modules that must be refused.
+#include "tools/renderer/ay/psc_player.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/tools/ay/tracker_module_maker.h"
-#include "tools/renderer/ay/psc_player.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ using tools::ay::kPscFormat;
 using namespace tracker_test;
 
 // Channel A plays `track` for `rows` rows; B and C pause that long.
-PscModule one_channel(const Bytes& track, int rows, std::vector<PscSample> samples = std::vector<PscSample>(1)) {
+PscModule one_channel(const Bytes& track, int rows,
+                      std::vector<PscSample> samples = std::vector<PscSample>(1)) {
   PscModule m;
   m.delay = 1;
   Bytes pause = {0x7C, static_cast<uint8_t>(0xC0 + rows - 1), 0xFE};
@@ -34,7 +36,8 @@ AySong play_psc(const PscModule& m) { return play(kPscFormat, make_psc(m)); }
 
 TEST(PscPlayerTest, NoteSoundsAtItsTablePeriodWithTheSampleLevel) {
   // Sample 0, ornament 0, volume 15, note 2 for a row, note 14 for a row.
-  AySong song = play_psc(one_channel({0x80, 0xA0, 0x66, 0x02, 0xC0, 0x0E, 0xC0, 0xFE}, 2, {lines({PscLine{12}})}));
+  AySong song =
+      play_psc(one_channel({0x80, 0xA0, 0x66, 0x02, 0xC0, 0x0E, 0xC0, 0xFE}, 2, {lines({PscLine{12}})}));
   ASSERT_EQ(song.frames.size(), 2u);
   EXPECT_EQ(tone(song, 0, 0), 0xD3E);
   EXPECT_EQ(tone(song, 1, 0), 0x69F);
@@ -142,7 +145,8 @@ TEST(PscPlayerTest, BrokenModulesAreRefusedWithoutReadingPastThem) {
   std::string error;
   for (size_t size = 0; size < good.size(); ++size) {
     Bytes cut(good.begin(), good.begin() + size);
-    EXPECT_FALSE(kPscFormat.detect(cut.data(), cut.size()) && kPscFormat.parse(cut.data(), cut.size(), &song, &error))
+    EXPECT_FALSE(kPscFormat.detect(cut.data(), cut.size()) &&
+                 kPscFormat.parse(cut.data(), cut.size(), &song, &error))
         << size;
   }
   PscModule empty = one_channel({0x02, 0xC0, 0xFE}, 1);

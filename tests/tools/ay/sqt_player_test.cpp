@@ -2,12 +2,13 @@
 // volume-or-ornament byte, the envelope effect, noise, the 32-line samples
 // and their loops, effects alone, the positions' attenuation, runs of empty
 // rows, loops of the position list, and modules that must be refused.
+#include "tools/renderer/ay/sqt_player.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "tests/tools/ay/tracker_module_maker.h"
-#include "tools/renderer/ay/sqt_player.h"
 
 namespace {
 
@@ -17,10 +18,12 @@ using namespace tracker_test;
 
 // Channel A plays pattern 1 (`data`), B and C pattern 2 (a rest), each
 // `rows` rows long.
-SqtModule one_channel(const Bytes& data, int rows, std::vector<SqtSample> samples = std::vector<SqtSample>(1)) {
+SqtModule one_channel(const Bytes& data, int rows,
+                      std::vector<SqtSample> samples = std::vector<SqtSample>(1)) {
   SqtModule m;
   Bytes rest = {0x6F};
-  for (int left = rows - 1; left > 0; left -= 16) rest.push_back(static_cast<uint8_t>(0xA0 + std::min(left, 16) - 1));
+  for (int left = rows - 1; left > 0; left -= 16)
+    rest.push_back(static_cast<uint8_t>(0xA0 + std::min(left, 16) - 1));
   m.patterns = {SqtPattern{rows, data}, SqtPattern{rows, rest}};
   m.positions = {SqtPosition{{1, 2, 2}, {0, 0, 0}, 1}};
   m.samples = std::move(samples);
@@ -53,7 +56,7 @@ TEST(SqtPlayerTest, SecondByteGivesVolumeOrOrnament) {
   m.ornaments = {SqtOrnament{32, 0, {12}}};
   AySong song = play_sqt(m);
   ASSERT_EQ(song.frames.size(), 2u);
-  EXPECT_EQ(level(song, 0, 0), 6);  // volume 8
+  EXPECT_EQ(level(song, 0, 0), 6);     // volume 8
   EXPECT_EQ(tone(song, 1, 0), 0x6B0);  // ornament 1 an octave up
   EXPECT_EQ(level(song, 1, 0), 6);     // the volume stays
 }
@@ -96,7 +99,8 @@ TEST(SqtPlayerTest, SamplesPlayTheirThirtyTwoLinesThenLoopOrEnd) {
 
 TEST(SqtPlayerTest, EffectsAloneAndRest) {
   // Volume down by 3, then set volume 15 - 5, then a rest.
-  AySong song = play_sqt(one_channel({0x02, 0x81, 0x62, 0x03, 0x63, 0x05, 0x6F}, 4, {with_lines({SqtLine{15}})}));
+  AySong song =
+      play_sqt(one_channel({0x02, 0x81, 0x62, 0x03, 0x63, 0x05, 0x6F}, 4, {with_lines({SqtLine{15}})}));
   ASSERT_EQ(song.frames.size(), 4u);
   EXPECT_EQ(level(song, 0, 0), 15);
   EXPECT_EQ(level(song, 1, 0), 12);
@@ -137,7 +141,8 @@ TEST(SqtPlayerTest, BrokenModulesAreRefusedWithoutReadingPastThem) {
   std::string error;
   for (size_t size = 0; size < good.size(); ++size) {
     Bytes cut(good.begin(), good.begin() + size);
-    EXPECT_FALSE(kSqtFormat.detect(cut.data(), cut.size()) && kSqtFormat.parse(cut.data(), cut.size(), &song, &error))
+    EXPECT_FALSE(kSqtFormat.detect(cut.data(), cut.size()) &&
+                 kSqtFormat.parse(cut.data(), cut.size(), &song, &error))
         << size;
   }
   SqtModule empty = one_channel({0x02, 0x81}, 1);

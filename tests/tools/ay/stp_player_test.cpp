@@ -2,10 +2,11 @@
 // channel volume, the envelope command, noise, ornaments, samples with and
 // without a loop, rests, loops of the position list, the KSA title, and
 // modules that must be refused.
+#include "tools/renderer/ay/stp_player.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/tools/ay/tracker_module_maker.h"
-#include "tools/renderer/ay/stp_player.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ using tools::ay::kStpFormat;
 using namespace tracker_test;
 
 // Channel A plays `track`; B and C rest for `rows` rows.
-StpModule one_channel(const Bytes& track, int rows, std::vector<StpSample> samples = {StpSample{0, {StpLine{}}}}) {
+StpModule one_channel(const Bytes& track, int rows,
+                      std::vector<StpSample> samples = {StpSample{0, {StpLine{}}}}) {
   StpModule m;
   m.delay = 1;
   Bytes rest = {static_cast<uint8_t>(0x80 + rows - 1), 0xD0, 0x00};
@@ -129,7 +131,8 @@ TEST(StpPlayerTest, BrokenModulesAreRefusedWithoutReadingPastThem) {
   std::string error;
   for (size_t size = 0; size < good.size(); ++size) {
     Bytes cut(good.begin(), good.begin() + size);
-    EXPECT_FALSE(kStpFormat.detect(cut.data(), cut.size()) && kStpFormat.parse(cut.data(), cut.size(), &song, &error))
+    EXPECT_FALSE(kStpFormat.detect(cut.data(), cut.size()) &&
+                 kStpFormat.parse(cut.data(), cut.size(), &song, &error))
         << size;
   }
   StpModule empty = one_channel({0x80, 0x03, 0x00}, 1);

@@ -58,8 +58,10 @@ Bytes make_asc(const AscModule& m) {
   for (int s = 0; s < 32; ++s) {
     put_word(&out, samples + 2 * s, out.size() - samples);
     AscSample sample;
-    if (s < static_cast<int>(m.samples.size())) sample = m.samples[s];
-    else sample.lines = {AscLine{0}};
+    if (s < static_cast<int>(m.samples.size()))
+      sample = m.samples[s];
+    else
+      sample.lines = {AscLine{0}};
     for (size_t i = 0; i < sample.lines.size(); ++i) {
       const AscLine& l = sample.lines[i];
       int flags = (static_cast<int>(i) == sample.loop ? 0x80 : 0) | (i + 1 == sample.lines.size() ? 0x60 : 0);
@@ -76,8 +78,8 @@ Bytes make_asc(const AscModule& m) {
     AscOrnament ornament;
     if (o < static_cast<int>(m.ornaments.size())) ornament = m.ornaments[o];
     for (size_t i = 0; i < ornament.steps.size(); ++i) {
-      int flags = (static_cast<int>(i) == ornament.loop ? 0x80 : 0) |
-                  (i + 1 == ornament.steps.size() ? 0x60 : 0);
+      int flags =
+          (static_cast<int>(i) == ornament.loop ? 0x80 : 0) | (i + 1 == ornament.steps.size() ? 0x60 : 0);
       out.push_back(static_cast<uint8_t>(flags | (ornament.steps[i].noise & 0x1F)));
       out.push_back(static_cast<uint8_t>(ornament.steps[i].note & 0xFF));
     }
@@ -124,7 +126,8 @@ Bytes make_psc(const PscModule& m) {
     put_word(&out, ornament_table + 2 * o, out.size() - (relative ? ornament_table : 0));
     const PscOrnament& ornament = m.ornaments[o];
     for (size_t i = 0; i < ornament.steps.size(); ++i) {
-      int flags = (i + 1 < ornament.steps.size() ? 0x60 : 0) | (static_cast<int>(i) == ornament.loop ? 0 : 0x80);
+      int flags =
+          (i + 1 < ornament.steps.size() ? 0x60 : 0) | (static_cast<int>(i) == ornament.loop ? 0 : 0x80);
       out.push_back(static_cast<uint8_t>(flags));
       out.push_back(static_cast<uint8_t>(ornament.steps[i] & 0xFF));
     }
@@ -196,8 +199,10 @@ Bytes make_stp(const StpModule& m) {
   for (int s = 1; s <= 15; ++s) {
     put_word(&out, sample_table + 2 * (s - 1), out.size());
     StpSample sample;
-    if (s < static_cast<int>(m.samples.size()) + 1) sample = m.samples[s - 1];
-    else sample.lines = {StpLine{0, false, false}};
+    if (s < static_cast<int>(m.samples.size()) + 1)
+      sample = m.samples[s - 1];
+    else
+      sample.lines = {StpLine{0, false, false}};
     out.push_back(static_cast<uint8_t>(sample.loop));
     out.push_back(static_cast<uint8_t>(sample.lines.size()));
     for (const StpLine& l : sample.lines) {

@@ -100,9 +100,9 @@ struct StpModule {
   int loop = 0;
   std::vector<std::array<int, 2>> positions = {{0, 0}};  // pattern, transposition
   std::vector<Tracks> patterns;                          // each channel ends with 0x00
-  std::vector<StpSample> samples;      // numbers 1..15; the rest silent
-  std::vector<StpOrnament> ornaments;  // numbers 0..15; the rest none
-  std::string ksa_title;               // kept with the compiler's text when not empty
+  std::vector<StpSample> samples;                        // numbers 1..15; the rest silent
+  std::vector<StpOrnament> ornaments;                    // numbers 0..15; the rest none
+  std::string ksa_title;                                 // kept with the compiler's text when not empty
 };
 Bytes make_stp(const StpModule& module);
 
@@ -144,10 +144,14 @@ Bytes make_sqt(const SqtModule& module);
 // Reading what a player made: parses `module` with `format` (an empty song
 // when it fails), and the registers of the first chip at `frame`.
 tools::ay::AySong play(const tools::ay::Format& format, const Bytes& module);
-inline int reg(const tools::ay::AySong& song, size_t frame, int r) { return song.frames.at(frame)[0].regs[r]; }
+inline int reg(const tools::ay::AySong& song, size_t frame, int r) {
+  return song.frames.at(frame)[0].regs[r];
+}
 inline int tone(const tools::ay::AySong& song, size_t frame, int channel) {
   return reg(song, frame, 2 * channel) | reg(song, frame, 2 * channel + 1) << 8;
 }
-inline int level(const tools::ay::AySong& song, size_t frame, int channel) { return reg(song, frame, 8 + channel); }
+inline int level(const tools::ay::AySong& song, size_t frame, int channel) {
+  return reg(song, frame, 8 + channel);
+}
 
 }  // namespace tracker_test

@@ -77,7 +77,8 @@ TEST(TrackerRealModules, EachPlaysItsWholeSongAndSounds) {
         const auto& regs = frame[0].regs;
         bool any = false;
         for (int c = 0; c < 3; ++c) {
-          bool heard = regs[8 + c] != 0 && ((regs[7] >> c & 1) == 0 || (regs[7] >> (c + 3) & 1) == 0 || regs[8 + c] & 0x10);
+          bool heard = regs[8 + c] != 0 &&
+                       ((regs[7] >> c & 1) == 0 || (regs[7] >> (c + 3) & 1) == 0 || regs[8 + c] & 0x10);
           if (heard) {
             any = true;
             tones.insert(regs[2 * c] | regs[2 * c + 1] << 8);
@@ -104,7 +105,8 @@ TEST(TrackerRealModules, OtherFormatsAreNotTaken) {
     if (mine.count(entry.path().parent_path().filename().string())) continue;
     SCOPED_TRACE(entry.path().string());
     const std::vector<uint8_t> bytes = read(entry.path());
-    for (const Folder& folder : kFolders) EXPECT_FALSE(folder.format->detect(bytes.data(), bytes.size())) << folder.name;
+    for (const Folder& folder : kFolders)
+      EXPECT_FALSE(folder.format->detect(bytes.data(), bytes.size())) << folder.name;
     ++checked;
   }
   EXPECT_GT(checked, 20);

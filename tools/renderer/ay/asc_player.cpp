@@ -9,8 +9,8 @@ namespace tools::ay {
 namespace {
 
 using tracker::ChipState;
-using zx::ModuleBytes;
 using tracker::Voice;
+using zx::ModuleBytes;
 
 // The header, after which the position list follows:
 //   version 1: +0 delay, +1 loop position, +2 patterns, +4 samples,

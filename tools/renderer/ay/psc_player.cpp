@@ -9,8 +9,8 @@ namespace tools::ay {
 namespace {
 
 using tracker::ChipState;
-using zx::ModuleBytes;
 using tracker::Voice;
+using zx::ModuleBytes;
 
 // The header: +0 "PSC V1.0x COMPILATION OF ", +25 title (20), +45 " BY ",
 // +49 author (20), +69 the sample area, +71 the position list, +73 the
@@ -105,9 +105,7 @@ struct Channel {
 
 class PscPass : public zx::PositionPlayer {
  public:
-  PscPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) {
-    start_position(0);
-  }
+  PscPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) { start_position(0); }
 
   bool play_frame(Frame* frame, std::string* error) override {
     ChipState state;

@@ -8,8 +8,8 @@ namespace tools::ay {
 namespace {
 
 using tracker::ChipState;
-using zx::ModuleBytes;
 using tracker::Voice;
+using zx::ModuleBytes;
 
 // The header: +0 the module's size, then the addresses the player was
 // compiled for of +2 the sample table, +4 the ornament table, +6 the pattern

@@ -9,8 +9,8 @@ namespace tools::ay {
 namespace {
 
 using tracker::ChipState;
-using zx::ModuleBytes;
 using tracker::Voice;
+using zx::ModuleBytes;
 
 // The header: +0 delay, +1 the position list, +3 the pattern table, +5 the
 // ornament table (16 entries), +7 the sample table (15 entries), +9 a byte
@@ -237,7 +237,8 @@ class StpPass : public zx::PositionPlayer {
     size_t line = ch.sample + 2 + 4 * static_cast<size_t>(ch.sample_tick);
     int b0 = m_.byte(line), b1 = m_.byte(line + 1);
     int shift = static_cast<int16_t>(m_.word(line + 2));
-    int offset = m_.byte(ch.ornament + 1) == 0 ? 0 : static_cast<int8_t>(m_.byte(ch.ornament + 2 + ch.ornament_tick));
+    int offset =
+        m_.byte(ch.ornament + 1) == 0 ? 0 : static_cast<int8_t>(m_.byte(ch.ornament + 2 + ch.ornament_tick));
     int base = tracker::note_period(zx::sound_tracker_notes(), ch.note + offset);
     voice.tone = static_cast<uint16_t>(std::clamp(base + shift + ch.slide, 0, 0xFFF));
     voice.tone_on = !(b0 & 0x10);

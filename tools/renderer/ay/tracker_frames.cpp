@@ -27,8 +27,8 @@ ChipFrame chip_frame(const ChipState& state, uint8_t* last_shape) {
   return frame;
 }
 
-bool finish_frame(const zx::ModuleBytes& module, const ChipState& state, uint8_t* last_shape,
-                  Frame* frame, std::string* error) {
+bool finish_frame(const zx::ModuleBytes& module, const ChipState& state, uint8_t* last_shape, Frame* frame,
+                  std::string* error) {
   if (module.broken()) {
     *error = "the module points outside its data";
     return false;

@@ -39,8 +39,8 @@ ChipFrame chip_frame(const ChipState& state, uint8_t* last_shape);
 
 // Ends a frame: false, with the reason, when the frame read outside the
 // module; otherwise its registers go to the first chip of `frame`.
-bool finish_frame(const zx::ModuleBytes& module, const ChipState& state, uint8_t* last_shape,
-                  Frame* frame, std::string* error);
+bool finish_frame(const zx::ModuleBytes& module, const ChipState& state, uint8_t* last_shape, Frame* frame,
+                  std::string* error);
 
 // ASC Sound Master's table, which Pro Sound Creator kept: its first note
 // lies two semitones below the first of Pro Tracker 3's "ASM or PSC" table
