@@ -2,9 +2,11 @@
 // SQ-Tracker modules from the shared samples: each is taken by its own
 // format first, plays a plausible length (with its title and author where
 // the format keeps them), sounds through most of its frames and moves its
-// melody; no file of the other folders is taken by these four formats.
+// melody, and renders audibly through the renderer; no file of the other
+// folders is taken by these four formats.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +19,7 @@
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/sqt_player.h"
 #include "tools/renderer/ay/stp_player.h"
+#include "tools/renderer/tune.h"
 
 namespace {
 
@@ -92,6 +95,36 @@ TEST(TrackerRealModules, EachPlaysItsWholeSongAndSounds) {
     }
   }
   EXPECT_EQ(played, 10);
+}
+
+// The first 20 seconds through the renderer's backends, as amiga opens a
+// file: most seconds carry sound well above the noise floor.
+TEST(TrackerRealModules, RenderAudiblyThroughTheRenderer) {
+  const fs::path root = TOOLS_AY_SAMPLES;
+  if (!fs::is_directory(root)) GTEST_SKIP() << "no samples at " << root;
+  constexpr size_t kSeconds = 20;
+  for (const Folder& folder : kFolders) {
+    for (const auto& entry : fs::directory_iterator(root / folder.name)) {
+      SCOPED_TRACE(entry.path().filename().string());
+      std::string error;
+      std::unique_ptr<tools::Tune> tune = tools::open_tune(read(entry.path()), entry.path().string(), &error);
+      ASSERT_NE(tune, nullptr) << error;
+      EXPECT_EQ(tune->format_name(), folder.format->name);
+      EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
+      if (folder.names) {
+        EXPECT_FALSE(tune->tags().title.empty());
+      }
+      std::vector<int16_t> second(2 * tools::kSampleRate);
+      size_t loud = 0;
+      for (size_t s = 0; s < kSeconds; ++s) {
+        ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
+        double sum = 0;
+        for (int16_t v : second) sum += static_cast<double>(v) * v;
+        if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
+      }
+      EXPECT_GE(loud, kSeconds * 3 / 4);
+    }
+  }
 }
 
 TEST(TrackerRealModules, OtherFormatsAreNotTaken) {
