@@ -57,7 +57,7 @@ bool ConverterWindow::wait_for(DWORD timeout_ms, const char* title) {
   return true;
 }
 
-bool ConverterWindow::field_text(int index, std::string* text, std::string* raw) {
+bool ConverterWindow::field_text(int index, std::string* text) {
   if (!alive()) return false;
   DWORD_PTR length_and_type = 0;
   if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTLENGTHA, index, 0, SMTO_ABORTIFHUNG,
@@ -65,7 +65,6 @@ bool ConverterWindow::field_text(int index, std::string* text, std::string* raw)
     return false;
   size_t length = LOWORD(length_and_type);
   text->clear();
-  if (raw) raw->clear();
   if (length == 0) return true;
   if (length >= REMOTE_BUFFER_SIZE) return false;
   DWORD_PTR ignored = 0;
@@ -78,10 +77,7 @@ bool ConverterWindow::field_text(int index, std::string* text, std::string* raw)
   local[length] = '\0';
   // The text may have changed between the two messages; the second one is
   // the one read.
-  if (raw) *raw = local;
-  const char* shown = local;
-  while (*shown == '\t') ++shown;
-  *text = shown;
+  *text = local;
   return true;
 }
 
