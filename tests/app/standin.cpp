@@ -4,6 +4,7 @@
 // environment variable QUARVO_STANDIN steers failures:
 //   no-wav          the renderer writes no WAV
 //   encoder-fails   the encoder writes nothing and exits 1
+//   slow            the renderer takes 700 ms, as a real one takes a while
 #include <windows.h>
 
 #include <cstdio>
@@ -38,6 +39,7 @@ static std::string read_all(const char* path) {
 
 static int render(const char* source) {
   if (mode() == "no-wav") return 1;
+  if (mode() == "slow") Sleep(700);
   std::string name = source;
   name = name.substr(name.find_last_of("\\/") + 1);
   size_t dot = name.find_last_of('.');
