@@ -57,7 +57,7 @@ bool ConverterWindow::wait_for(DWORD timeout_ms, const char* title) {
   return true;
 }
 
-bool ConverterWindow::field_text(int index, std::string* text) {
+bool ConverterWindow::field_text(int index, std::string* text, std::string* raw) {
   if (!alive()) return false;
   DWORD_PTR length_and_type = 0;
   if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTLENGTHA, index, 0, SMTO_ABORTIFHUNG,
@@ -65,6 +65,7 @@ bool ConverterWindow::field_text(int index, std::string* text) {
     return false;
   size_t length = LOWORD(length_and_type);
   text->clear();
+  if (raw) raw->clear();
   if (length == 0) return true;
   if (length >= REMOTE_BUFFER_SIZE) return false;
   DWORD_PTR ignored = 0;
@@ -77,7 +78,10 @@ bool ConverterWindow::field_text(int index, std::string* text) {
   local[length] = '\0';
   // The text may have changed between the two messages; the second one is
   // the one read.
-  *text = local;
+  if (raw) *raw = local;
+  const char* shown = local;
+  while (*shown == '\t') ++shown;
+  *text = shown;
   return true;
 }
 

@@ -31,9 +31,11 @@ class ConverterWindow {
   DWORD process_id() const { return process_id_; }
   bool alive() const { return window_ && IsWindow(window_); }
 
-  // The text of status field `index` in the converter's code page; false
-  // when the window is gone or does not answer within a second.
-  bool field_text(int index, std::string* text);
+  // The text of status field `index` in the converter's code page, as
+  // shown: without the tabs that lead it (one centres it, two align it
+  // right); false when the window is gone or does not answer within a
+  // second. The whole text, tabs and all, in `raw` when asked for.
+  bool field_text(int index, std::string* text, std::string* raw = nullptr);
   // The busy indicator's progress control in field 1: its position when it
   // is shown, -1 while it is hidden (the field shows text then).
   bool busy_position(int* position);
