@@ -205,9 +205,9 @@ char* input_requester(const char* title, const char* message, const char* defaul
     SetForegroundWindow(requester);
     BringWindowToTop(requester);
     quit = run_requester_loop(requester, accelerators, &quit_code);
-    // A quit message leaves the requester standing; so may a window that
-    // took it away without the close path. Either way nothing stays
-    // disabled, and the window goes as on a cancel.
+    // The loop also ends without the close path: on a quit message, with
+    // the requester still open, or when its owner took it away. Either way
+    // nothing stays disabled, and a requester still open goes as on a cancel.
     restore_disabled_windows();
     if (!g_closed) DestroyWindow(requester);
     // A window that would not go must not keep the address of this call's slot.

@@ -92,17 +92,16 @@ HWND RequesterTest::make_window(const char* name, bool visible, bool enabled) {
 }
 
 void CALLBACK RequesterTest::tick(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_next_step < g_steps.size()) {
-    if (GetTickCount() - g_script_start <= 15000) {
-      // One step a tick, so that what a step queued is served before the next.
-      if (g_steps[g_next_step]()) g_next_step++;
-      return;
-    }
+  if (GetTickCount() - g_script_start > 15000) {
+    // Steps that never finish, or a requester that stays open after them.
     g_script_overran = true;
+    KillTimer(nullptr, g_timer);
+    g_timer = 0;
     if (HWND open = requester()) SendMessageA(open, WM_CLOSE, 0, 0);
+    return;
   }
-  KillTimer(nullptr, g_timer);
-  g_timer = 0;
+  // One step a tick, so that what a step queued is served before the next.
+  if (g_next_step < g_steps.size() && g_steps[g_next_step]()) g_next_step++;
 }
 
 std::string RequesterTest::run(const char* title, const char* message, const char* default_text,
@@ -120,7 +119,7 @@ std::string RequesterTest::run(const char* title, const char* message, const cha
   workspace_truncate(at);
   if (g_timer) KillTimer(nullptr, g_timer);
   g_timer = 0;
-  EXPECT_FALSE(g_script_overran) << "the steps stopped at step " << g_next_step;
+  EXPECT_FALSE(g_script_overran) << "still open after 15 s, at step " << g_next_step << " of " << g_steps.size();
   EXPECT_EQ(g_next_step, g_steps.size()) << "the requester closed before its steps were done";
   return text;
 }

@@ -39,7 +39,7 @@ class RequesterTest : public ::testing::Test {
   static HWND make_window_on_this_thread(const char* name, bool visible, bool enabled);
 
   // Runs the requester with the steps playing from a 10 ms timer; fails the
-  // test and closes the requester when they have not finished in 15 s.
+  // test and closes the requester when it is still open after 15 s.
   // The result is written at `at` (the workspace position when -1); the
   // check that the position ends just behind it is made here.
   std::string run(const char* title, const char* message, const char* default_text, std::vector<Step> steps,
