@@ -69,6 +69,12 @@ TEST_F(DropDragTest, CyrillicNamesArriveInTheAnsiCodePage) {
   EXPECT_EQ(expected.substr(0, 9), "C:\\\xCC\xF3\xE7\xFB\xEA\xE0") << "cp1251 bytes";
   EXPECT_EQ(list_of_drop(paths), expected);
   EXPECT_EQ(list_of_drop(paths, true), expected) << "a wide list is converted";
+
+  // Characters the code page lacks come out as question marks, those
+  // beyond the 16-bit range (two wide characters each) included; the paths
+  // after them are all there.
+  const std::vector<std::string> beyond = {"C:\\♫ 日本 🎵 tune.mod", "C:\\next 🎶🎶.xm", "C:\\last.s3m"};
+  EXPECT_EQ(list_of_drop(beyond, true), joined(beyond));
 }
 
 TEST_F(DropDragTest, ManyFilesAndPathsBeyondMaxPath) {
