@@ -14,7 +14,8 @@
 //     watch SECONDS   sample the busy indicator for SECONDS and print how
 //                     often its position changed per second
 //     close           post WM_CLOSE and wait for the process to end; prints
-//                     its exit code and how long it took
+//                     its exit code, how long it took and when the window
+//                     went
 //
 // Texts are printed in UTF-8; the converter's own are code page 1251.
 #include <fcntl.h>
@@ -157,14 +158,20 @@ bool watch(ConverterWindow& converter, double seconds) {
 }
 
 bool close_and_wait(ConverterWindow& converter, const Options& options) {
-  double since = seconds_now();
+  double since = seconds_now(), window_gone = -1;
   if (!converter.close()) return false;
   DWORD code = 0;
-  if (!converter.wait_exit(DWORD(options.timeout_s * 1000), &code)) {
-    fail("the converter did not end");
-    return false;
+  for (;;) {
+    if (window_gone < 0 && !converter.alive()) window_gone = seconds_now() - since;
+    if (converter.wait_exit(5, &code)) break;
+    if (timed_out(since, options)) {
+      fail("the converter did not end");
+      return false;
+    }
   }
-  say(format("exit code %lu after %.3f s", code, seconds_now() - since));
+  double ended = seconds_now() - since;
+  if (window_gone < 0) window_gone = ended;
+  say(format("exit code %lu after %.3f s (window gone after %.3f s)", code, ended, window_gone));
   return true;
 }
 
