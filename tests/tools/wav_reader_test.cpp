@@ -118,6 +118,42 @@ TEST_F(WavInput, ReadsInfoTextsWhereverTheChunkIs) {
   EXPECT_TRUE(reader_->tags().any_title_field());
 }
 
+// A LIST chunk whose items claim more than it holds: read as it says, the
+// last item's size of nearly 4 GiB would send libsndfile's parser back to
+// the first for ever. The audio is still encoded, without the list's texts.
+TEST_F(WavInput, DamagedListChunkIsSkippedWithAWarning) {
+  auto with_list = [](const Bytes& list_body) {
+    WavSpec spec;
+    spec.frames = 2000;
+    Bytes wav = make_wav(spec);
+    Bytes list = {'L', 'I', 'S', 'T'};
+    for (int i = 0; i < 4; ++i) list.push_back(static_cast<uint8_t>(list_body.size() >> (8 * i)));
+    list.insert(list.end(), list_body.begin(), list_body.end());
+    // Before the data chunk, which starts after the 36 bytes of RIFF and fmt.
+    wav.insert(wav.begin() + 36, list.begin(), list.end());
+    const uint32_t riff_size = static_cast<uint32_t>(wav.size() - 8);
+    for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<uint8_t>(riff_size >> (8 * i));
+    return wav;
+  };
+  const Bytes looping = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2,    0,    0,    0,    'a',  0,
+                         'z', 'z', 'z', 'z', 8,   0,   0,   0,   1,    2,    3,    4,    5,    6,
+                         7,   8,   'y', 'y', 'y', 'y', 0xE8, 0xFF, 0xFF, 0xFF};
+  const Bytes too_short = {'I', 'N'};
+  for (const Bytes& body : {looping, too_short}) {
+    SCOPED_TRACE(body.size());
+    EXPECT_EQ(read_all(with_list(body)), 2000) << error_;
+    ASSERT_EQ(reader_->warnings().size(), 1u);
+    EXPECT_NE(reader_->warnings()[0].find("LIST chunk at byte 36 is damaged"), std::string::npos);
+    EXPECT_EQ(reader_->tags().title, "");
+  }
+  // The same list with sizes that fit still gives its title.
+  Bytes fitting = looping;
+  fitting.resize(fitting.size() - 8);
+  EXPECT_EQ(read_all(with_list(fitting)), 2000) << error_;
+  EXPECT_TRUE(reader_->warnings().empty());
+  EXPECT_EQ(reader_->tags().title, "a");
+}
+
 TEST_F(WavInput, NoInfoChunkMeansNoTitleFields) {
   ASSERT_EQ(read_all(make_wav(WavSpec())), 44100) << error_;
   EXPECT_FALSE(reader_->tags().any_title_field());

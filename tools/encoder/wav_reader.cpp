@@ -31,18 +31,27 @@ sf_count_t source_seek(sf_count_t offset, int whence, void* user) {
   return target;
 }
 
+// Up to `count` bytes at `offset` of the whole file or memory.
+size_t read_at(const Source& source, int64_t offset, void* buffer, int64_t count) {
+  if (count <= 0 || offset < 0 || offset >= source.size) return 0;
+  const int64_t n = std::min<int64_t>(count, source.size - offset);
+  if (source.data) {
+    std::memcpy(buffer, source.data + offset, static_cast<size_t>(n));
+    return static_cast<size_t>(n);
+  }
+  if (seek_file(source.file, offset, SEEK_SET) != 0) return 0;
+  return std::fread(buffer, 1, static_cast<size_t>(n), source.file);
+}
+
 sf_count_t source_read(void* buffer, sf_count_t count, void* user) {
   Source* source = as_source(user);
   const int64_t start = source->base + source->position;
-  if (count <= 0 || start >= source->size) return 0;
-  const int64_t n = std::min<int64_t>(count, source->size - start);
-  size_t got;
-  if (source->data) {
-    std::memcpy(buffer, source->data + start, static_cast<size_t>(n));
-    got = static_cast<size_t>(n);
-  } else {
-    if (seek_file(source->file, start, SEEK_SET) != 0) return 0;
-    got = std::fread(buffer, 1, static_cast<size_t>(n), source->file);
+  const size_t got = read_at(*source, start, buffer, count);
+  // A damaged list reads as a JUNK chunk, which libsndfile skips whole.
+  for (int64_t id : source->masked_ids) {
+    for (int64_t i = std::max(id, start); i < std::min<int64_t>(id + 4, start + static_cast<int64_t>(got)); ++i) {
+      static_cast<char*>(buffer)[i - start] = "JUNK"[i - id];
+    }
   }
   source->position += static_cast<int64_t>(got);
   return static_cast<sf_count_t>(got);
@@ -83,6 +92,34 @@ std::string text(SNDFILE* sound, int field) {
 // length; it means "to the end of the file", not a false claim.
 constexpr long long kStreamingSize = 0xFFFFFFFFLL;
 
+uint32_t little_endian_32(const uint8_t* bytes) {
+  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+// Whether the items of a LIST chunk's `length` bytes at `start` each lie
+// inside it, walked as libsndfile walks them: an id, then a size, except
+// for the list types that have none.
+bool list_items_fit(const Source& source, int64_t start, int64_t length) {
+  int64_t at = 0;
+  uint8_t head[4];
+  while (length - at >= 8) {
+    if (read_at(source, start + at, head, 4) != 4) return true;
+    at += 4;
+    if (std::memcmp(head, "INFO", 4) == 0 || std::memcmp(head, "adtl", 4) == 0) continue;
+    if (read_at(source, start + at, head, 4) != 4) return true;
+    at += 4;
+    const uint32_t size = little_endian_32(head);
+    const int64_t padded = static_cast<int64_t>(size) + (size & 1);
+    if (padded > length - at) return false;
+    at += padded;
+  }
+  return true;
+}
+
+// The chunks are 2,000 at most in any WAV a program writes; the walk stops
+// there rather than read through a file of forged tiny ones.
+constexpr int kMaxChunks = 2000;
+
 }  // namespace
 
 WavReader::~WavReader() {
@@ -112,6 +149,7 @@ bool WavReader::open(std::string* error) {
     *error = "the WAV file is empty";
     return false;
   }
+  mask_damaged_lists();
   info_ = SF_INFO();
   sound_ = sf_open_virtual(&g_source_io, SFM_READ, &info_, &source_);
   if (!sound_) {
@@ -165,6 +203,31 @@ bool WavReader::reopen_as_raw(int64_t data_offset, std::string* error) {
   }
   info_ = raw;
   return true;
+}
+
+// libsndfile trusts the sizes inside a LIST chunk: an item claiming nearly
+// 4 GiB wraps its bounds check and sends its parser back to the same item
+// for ever. A list whose items do not fit in it is hidden from it (its texts
+// are lost, the audio is not); so is one too short to hold its type.
+void WavReader::mask_damaged_lists() {
+  uint8_t head[8];
+  if (read_at(source_, 0, head, 4) != 4 || std::memcmp(head, "RIFF", 4) != 0) return;
+  int64_t at = 12;
+  for (int chunk = 0; chunk < kMaxChunks && read_at(source_, at, head, 8) == 8; ++chunk) {
+    const uint32_t size = little_endian_32(head + 4);
+    const int64_t body = at + 8;
+    const bool is_data = std::memcmp(head, "data", 4) == 0;
+    if (is_data && (size == 0 || size == kStreamingSize)) return;
+    if (std::memcmp(head, "LIST", 4) == 0 || std::memcmp(head, "INFO", 4) == 0) {
+      const int64_t length = std::min<int64_t>(size, source_.size - body);
+      if (size < 4 || !list_items_fit(source_, body, length)) {
+        source_.masked_ids.push_back(at);
+        warnings_.push_back("the LIST chunk at byte " + std::to_string(at) +
+                            " is damaged; its texts are ignored");
+      }
+    }
+    at = body + size + (size & 1);
+  }
 }
 
 void WavReader::note_claimed_size() {

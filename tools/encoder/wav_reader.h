@@ -55,11 +55,13 @@ class WavReader {
     int64_t size = 0;      // of the whole file or memory
     int64_t base = 0;      // where the view libsndfile sees begins
     int64_t position = 0;  // within the view
+    std::vector<int64_t> masked_ids;  // chunk ids that read as "JUNK"
   };
 
  private:
   bool open(std::string* error);
   bool reopen_as_raw(int64_t data_offset, std::string* error);
+  void mask_damaged_lists();
   void note_claimed_size();
   void read_tags();
 
