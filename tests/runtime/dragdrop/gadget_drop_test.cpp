@@ -8,6 +8,8 @@
 
 #include "runtime/dragdrop/drop_feedback.h"
 #include "runtime/dragdrop/gadget_drop.h"
+#include "runtime/gadgets/gadget_library.h"
+#include "runtime/gadgets/image_gadget.h"
 #include "runtime/window/gadget_plumbing.h"
 
 namespace {
@@ -27,15 +29,11 @@ class GadgetDropTest : public DropTest {
     DropTest::SetUpTestSuite();
     static bool initialised = false;
     if (initialised) return;
-    InitCommonControls();
-    static GadgetContext context = {};
-    set_gadget_base(registry_create(sizeof(Gadget), 16, close_gadget), &context);
+    gadget_library_init();
+    // List and tree views are no class the gadget library registers.
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
     initialised = true;
-  }
-
-  static void close_gadget(int32_t number) {
-    auto* gadget = static_cast<Gadget*>(registry_lookup(gadget_registry(), number));
-    if (gadget && gadget->window) DestroyWindow(gadget->window);
   }
 
   // A control of `cls` in window 0, attached as gadget `number` of `type`.
@@ -139,6 +137,24 @@ TEST_F(GadgetDropTest, GadgetTargetSitsOnItsControlAndPostsAGadgetDrop) {
   const int with_target = busy_blocks();
   DestroyWindow(list);
   EXPECT_LT(busy_blocks(), with_target);
+}
+
+TEST_F(GadgetDropTest, ImageGadgetTakesDropsWithoutFeedback) {
+  HWND image = reinterpret_cast<HWND>(create_image_gadget(0, 20, 20, 168, 136, nullptr));
+  ASSERT_NE(image, nullptr);
+  enable_gadget_drop(0, DROP_TYPE_FILES, 7);
+  DropTarget* target = drop_target_of(image);
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(target->gadget_type, GADGET_TYPE_IMAGE);
+  EXPECT_EQ(enter_at(image, &files_, {30, 30}), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(target->highlighted_item, -1);
+  EXPECT_EQ(drop_at(image, &files_, {31, 32}), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(next_event(), EVENT_GADGET_DROP);
+  EXPECT_EQ(event_object(), 0);
+  EXPECT_EQ(event_window(), 0);
+  EXPECT_EQ(payload()->x, 31);
+  EXPECT_EQ(payload()->y, 32);
+  EXPECT_EQ(drop_list(), "C:\\tunes\\a.mod\nC:\\tunes\\b.mod");
 }
 
 TEST_F(GadgetDropTest, ListBoxMarksTheItemUnderTheCursorAndSelectsItOnDrop) {

@@ -16,6 +16,7 @@
 #include "runtime/dragdrop/drop_target.h"
 #include "runtime/window/event_queue.h"
 #include "runtime/window/event_state.h"
+#include "runtime/gadgets/gadget_library.h"
 #include "runtime/window/gadget_plumbing.h"
 #include "runtime/window/window.h"
 #include "tests/runtime/dragdrop/fake_data_object.h"
@@ -45,8 +46,7 @@ class RealDropTest : public ::testing::Test {
     event_queue_init();
     window_library_init();
     ASSERT_TRUE(SUCCEEDED(drag_drop_init()));
-    static GadgetContext context = {};
-    set_gadget_base(registry_create(sizeof(Gadget), 16, nullptr), &context);
+    gadget_library_init();
 
     folder_ = "/tmp/quarvo-drops-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryW(unix_to_z(folder_).c_str(), nullptr);
@@ -62,7 +62,6 @@ class RealDropTest : public ::testing::Test {
     window_ = reinterpret_cast<HWND>(open_window(0, 300, 200, 420, 300, "real drops", 0));
     ASSERT_NE(window_, nullptr);
     enable_window_drop(0, DROP_TYPE_FILES, 7);
-    context.current_list = window_;
     list_ = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 240, 10, 170, 200,
                             window_, nullptr, GetModuleHandleA(nullptr), nullptr);
     for (const char* item : {"first", "second", "third", "fourth"})
