@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <string>
@@ -153,7 +154,27 @@ class ConverterProcessTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { OleInitialize(nullptr); }
 
+  // Programs the converter started and left running when it ended (closing
+  // during a batch lets them run on, as the user expects). They would hold
+  // the test's output open and outlive it, so the test ends them.
+  void end_leftover_programs() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+      if (entry.th32ParentProcessID != process_.dwProcessId) continue;
+      HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+      if (!child) continue;
+      TerminateProcess(child, 1);
+      WaitForSingleObject(child, 5000);
+      CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+  }
+
   void TearDown() override {
+    if (process_.hProcess) end_leftover_programs();
     if (process_.hProcess) {
       if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
         PostMessageA(window_, WM_CLOSE, 0, 0);
