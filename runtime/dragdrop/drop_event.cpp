@@ -1,18 +1,14 @@
 #include <windows.h>
 
-#include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/base/string_workspace.h"
 #include "runtime/dragdrop/drag_drop.h"
 #include "runtime/window/event_state.h"
-
-// Zero bytes put behind the dropped block: whatever the source wrote,
-// DragQueryFileA then meets a double terminator, of bytes or of wide
-// characters at either alignment, before it leaves our copy.
-static constexpr SIZE_T TERMINATOR_ROOM = 8;
+#include "runtime/window/runtime_heap.h"
 
 static const DropPayload* current_payload() {
   EventState* state = event_state();
@@ -24,57 +20,104 @@ int32_t event_drop_type() {
   return payload ? payload->type : 0;
 }
 
-// The payload's DROPFILES block as a movable memory block, the form
-// DragQueryFileA reads, or null. A block too short for its header, or one
-// whose list would start outside it, gives null.
-static HGLOBAL drop_handle_of(const DropPayload* payload) {
-  if (!payload || payload->type != DROP_TYPE_FILES || !payload->data) return nullptr;
-  const SIZE_T size = static_cast<SIZE_T>(payload->size);
-  if (payload->size < static_cast<int32_t>(sizeof(DROPFILES))) return nullptr;
-  if (static_cast<const DROPFILES*>(payload->data)->pFiles > size) return nullptr;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + TERMINATOR_ROOM);
-  if (!block) return nullptr;
-  void* memory = GlobalLock(block);
-  if (!memory) {
-    GlobalFree(block);
-    return nullptr;
-  }
-  std::memcpy(memory, payload->data, size);
-  GlobalUnlock(block);
-  return block;
+namespace {
+
+// The path list of a DROPFILES block, read front to back in one pass.
+// DragQueryFileA would give the same texts, but it walks the list from its
+// start for every path asked for: the list of a drop of 10,000 files took
+// 13 s of the GUI thread that way under Wine, 53 s for 20,000.
+struct PathList {
+  const BYTE* next;  // the next path
+  const BYTE* end;   // the end of the dropped block: nothing is read beyond it
+  bool wide;         // UTF-16 paths, else ANSI ones
+};
+
+// A path of the list: its first byte and its length in characters.
+struct PathText {
+  const BYTE* start;
+  size_t length;
+};
+
+}  // namespace
+
+// The list of a file drop's payload; false for any other payload, for a
+// block too short for its header and for one whose list would start
+// outside it.
+static bool path_list_of(const DropPayload* payload, PathList* list) {
+  if (!payload || payload->type != DROP_TYPE_FILES || !payload->data) return false;
+  if (payload->size < static_cast<int32_t>(sizeof(DROPFILES))) return false;
+  const auto* header = static_cast<const DROPFILES*>(payload->data);
+  if (header->pFiles > static_cast<DWORD>(payload->size)) return false;
+  const BYTE* block = static_cast<const BYTE*>(payload->data);
+  *list = {block + header->pFiles, block + payload->size, header->fWide != FALSE};
+  return true;
 }
 
-// Writes the paths of `block` joined by "\n" at offset p; returns the
-// length written.
-static int32_t write_drop_list(HDROP block, int32_t p) {
-  const UINT count = DragQueryFileA(block, 0xFFFFFFFF, nullptr, 0);
-  if (count == 0 || count > INT32_MAX) return 0;
-  int64_t total = count - 1;
-  for (UINT i = 0; i < count; i++) total += DragQueryFileA(block, i, nullptr, 0);
-  if (total <= 0 || total > INT32_MAX - 64) return 0;
-  char* list = workspace_reserve(static_cast<int32_t>(total), p);
-  int32_t written = 0;
-  for (UINT i = 0; i < count && written < total; i++) {
-    // Each copy gets only the room that is left, and the end of that room
-    // is terminated by hand: a path whose ANSI form is longer than the
-    // length first reported (wide lists in a multi-byte code page) is cut
-    // short instead of running past the reservation, and a failed
-    // conversion leaves no unterminated bytes behind.
-    const UINT room = static_cast<UINT>(total - written) + 1;
-    DragQueryFileA(block, i, list + written, room);
-    list[total] = '\0';
-    written += static_cast<int32_t>(std::strlen(list + written));
-    if (i + 1 < count && written < total) list[written++] = '\n';
+// The next path, up to its terminator or, when the source left that out,
+// to the end of the block; false at the empty path that ends the list.
+static bool next_path(PathList* list, PathText* path) {
+  const size_t unit = list->wide ? sizeof(WCHAR) : 1;
+  const BYTE* p = list->next;
+  size_t length = 0;
+  while (static_cast<size_t>(list->end - p) >= unit && (p[0] || (unit == 2 && p[1]))) {
+    p += unit;
+    length++;
   }
-  // Only a path that came out empty can leave a line feed last.
-  if (written > 0 && list[written - 1] == '\n') written--;
+  if (length == 0) return false;
+  *path = {list->next, length};
+  list->next = static_cast<size_t>(list->end - p) >= unit ? p + unit : list->end;
+  return true;
+}
+
+// Writes a path in the ANSI code page at `out`, at most `room` bytes, and
+// returns the bytes written; a null `out` only measures. Wide paths are
+// converted as DragQueryFileA converts them; their characters are copied
+// out first, as a list may put them at an odd address.
+static size_t ansi_path(const PathText& path, bool wide, WCHAR* scratch, char* out, size_t room) {
+  if (!wide) {
+    if (!out) return path.length;
+    const size_t n = path.length < room ? path.length : room;
+    std::memcpy(out, path.start, n);
+    return n;
+  }
+  std::memcpy(scratch, path.start, path.length * sizeof(WCHAR));
+  int written = WideCharToMultiByte(CP_ACP, 0, scratch, static_cast<int>(path.length), out,
+                                    out ? static_cast<int>(room) : 0, nullptr, nullptr);
+  return written > 0 ? static_cast<size_t>(written) : 0;
+}
+
+// Writes the paths joined by "\n" at offset p and returns the length
+// written: measured first, then reserved once and copied.
+static int32_t write_drop_list(const PathList& paths, int32_t p) {
+  // No path has more characters than the list has bytes: one scratch
+  // buffer of that size serves every conversion.
+  WCHAR* scratch = nullptr;
+  if (paths.wide) {
+    scratch = static_cast<WCHAR*>(runtime_alloc(static_cast<size_t>(paths.end - paths.next) + sizeof(WCHAR)));
+    if (!scratch) return 0;
+  }
+  int64_t total = -1;
+  PathList walk = paths;
+  for (PathText path; next_path(&walk, &path);)
+    total += 1 + static_cast<int64_t>(ansi_path(path, paths.wide, scratch, nullptr, 0));
+  int32_t written = 0;
+  if (total > 0 && total <= INT32_MAX - 64) {
+    char* list = workspace_reserve(static_cast<int32_t>(total), p);
+    walk = paths;
+    for (PathText path; written < total && next_path(&walk, &path);) {
+      if (written > 0) list[written++] = '\n';
+      written += static_cast<int32_t>(ansi_path(path, paths.wide, scratch, list + written, static_cast<size_t>(total - written)));
+    }
+    // Only a path that came out empty could leave a line feed last.
+    if (written > 0 && list[written - 1] == '\n') written--;
+  }
+  runtime_free(scratch);
   return written;
 }
 
 char* event_drop_files(int32_t p) {
-  HGLOBAL block = drop_handle_of(current_payload());
-  int32_t length = block ? write_drop_list(static_cast<HDROP>(block), p) : 0;
-  if (block) GlobalFree(block);
+  PathList paths;
+  const int32_t length = path_list_of(current_payload(), &paths) ? write_drop_list(paths, p) : 0;
   workspace_truncate(p + length);
   return workspace_pointer(p);
 }

@@ -1,5 +1,9 @@
 #include "tests/runtime/dragdrop/drop_fixture.h"
 
+#include <shellapi.h>
+
+#include <cstring>
+
 namespace {
 
 class DropDragTest : public DropTest {
@@ -90,6 +94,36 @@ TEST_F(DropDragTest, ManyFilesAndPathsBeyondMaxPath) {
   EXPECT_GT(ansi_of(long_ones[0]).size(), static_cast<size_t>(MAX_PATH));
   EXPECT_EQ(list_of_drop(long_ones), joined(long_ones));
   EXPECT_EQ(list_of_drop(long_ones, true), joined(long_ones));
+}
+
+// The list DragQueryFileA reads from the same block, one path at a time.
+std::string platform_list(const std::vector<BYTE>& block) {
+  HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, block.size());
+  std::memcpy(GlobalLock(handle), block.data(), block.size());
+  GlobalUnlock(handle);
+  auto drop = static_cast<HDROP>(handle);
+  std::string list;
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; i++) {
+    std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+    path.resize(DragQueryFileA(drop, i, &path[0], static_cast<UINT>(path.size())));
+    list += (i ? "\n" : "") + path;
+  }
+  GlobalFree(handle);
+  return list;
+}
+
+TEST_F(DropDragTest, ListsReadAsTheShellReadsThem) {
+  const std::vector<std::vector<std::string>> lists = {
+      {"C:\\one.mod"},
+      {"C:\\Музыка\\ёлка.mod", "D:\\", "Z:\\tmp\\папка", "C:\\♫ 🎵.xm"},
+      {std::string(700, 'x'), "C:\\short", std::string(300, 'y')},
+  };
+  for (bool wide : {false, true}) {
+    for (const std::vector<std::string>& paths : lists) {
+      EXPECT_EQ(list_of_drop(paths, wide), platform_list(drop_files_block(paths, wide))) << wide;
+    }
+  }
 }
 
 TEST_F(DropDragTest, ListIsBuiltAtTheGivenOffsetBehindOtherText) {
@@ -295,7 +329,8 @@ TEST_F(DropDragTest, MalformedFileBlocksGiveNoPathsOrOnlyWhatTheyHold) {
       {"header only", raw_block("", 0), ""},
       {"no terminator at all", raw_block("C:\\x", 4), "C:\\x"},
       {"one terminator", raw_block("C:\\x\0D:\\y", 9), "C:\\x\nD:\\y"},
-      {"wide, odd length, unterminated", raw_block(L"C:\\y\0Z", 11, sizeof(DROPFILES), TRUE), "C:\\y\nZ"},
+      {"wide, ending in half a character", raw_block(L"C:\\y\0Z", 11, sizeof(DROPFILES), TRUE), "C:\\y"},
+      {"wide, unterminated", raw_block(L"C:\\y\0Z", 12, sizeof(DROPFILES), TRUE), "C:\\y\nZ"},
       {"wide, list at an odd offset", raw_block("\0C\0:\0\\\0w\0\0\0\0", 13, sizeof(DROPFILES) + 1, TRUE),
        "C:\\w"},
   };
