@@ -45,9 +45,10 @@ Rendered render(tools::Tune& tune) {
   return rendered;
 }
 
-// The frequency of the left side around `at` seconds, from its zero crossings.
+// The frequency of the left side over the 80 ms from `at` seconds, from its
+// zero crossings.
 double frequency_at(const std::vector<int16_t>& samples, double at) {
-  const size_t from = static_cast<size_t>(at * 44100), to = from + 4410;
+  const size_t from = static_cast<size_t>(at * 44100), to = from + 3528;
   double first = -1, last = -1;
   int crossings = 0;
   for (size_t i = from + 1; i < to && 2 * i < samples.size(); ++i) {
@@ -82,29 +83,28 @@ TEST(AyLength, DumpWithoutALoopFramePlaysItsFramesOnce) {
 }
 
 TEST(AyLength, DumpWithALoopFramePlaysIntroTwoLoopsAndTheFade) {
-  // Four seconds: a low tone for the first second, then the scale; the
-  // song loops back to frame 50, one second in.
-  std::vector<tools_test::RegisterFrame> frames = tools_test::scale_frames(200, 10);
-  for (size_t f = 0; f < 50; ++f) frames[f] = tools_test::tone_frame(1000, 15);
+  // Two seconds: a low tone for the first half second, then the scale;
+  // the song loops back to frame 25, half a second in.
+  std::vector<tools_test::RegisterFrame> frames = tools_test::scale_frames(100, 5);
+  for (size_t f = 0; f < 25; ++f) frames[f] = tools_test::tone_frame(1000, 15);
   tools_test::YmSpec spec;
-  spec.loop_frame = 50;
+  spec.loop_frame = 25;
   const std::unique_ptr<tools::Tune> tune = open(tools_test::lha_archive(tools_test::make_ym(spec, frames), "x"));
   ASSERT_TRUE(tune);
   const TuneLength length = tune->length();
   EXPECT_EQ(length.kind, TuneLength::Kind::loops);
-  EXPECT_DOUBLE_EQ(length.seconds, 4.0);
-  EXPECT_DOUBLE_EQ(length.loop_start, 1.0);
+  EXPECT_DOUBLE_EQ(length.seconds, 2.0);
+  EXPECT_DOUBLE_EQ(length.loop_start, 0.5);
   const Rendered rendered = render(*tune);
-  // 1 s intro, 3 s loop, the loop again, 8 s of fade into a third pass.
-  EXPECT_EQ(rendered.outcome.rendered_frames, (1 + 3 + 3 + 8) * 44100);
+  // 0.5 s intro, 1.5 s loop, the loop again, 8 s of fade into a third pass.
+  EXPECT_EQ(rendered.outcome.rendered_frames, static_cast<int64_t>((0.5 + 1.5 + 1.5 + 8) * 44100));
   // The second pass starts at the loop frame, not at the intro.
-  const double intro = frequency_at(rendered.samples, 0.5), loop = frequency_at(rendered.samples, 1.05);
-  EXPECT_NEAR(intro, 2000000 / (16.0 * 1000), 1);
-  EXPECT_NEAR(frequency_at(rendered.samples, 4.05), loop, 1);
-  EXPECT_NEAR(frequency_at(rendered.samples, 7.05), loop, 1);
-  // The fade: full level until seven seconds, then falling to nothing.
-  EXPECT_NEAR(rms(rendered.samples, 6, 7), rms(rendered.samples, 1, 2), 0.1 * rms(rendered.samples, 1, 2));
-  EXPECT_LT(rms(rendered.samples, 14.5, 15), 0.1 * rms(rendered.samples, 6, 7));
+  // The scale's notes last 0.1 s; the loop starts on its sixth (period 252).
+  EXPECT_NEAR(frequency_at(rendered.samples, 0.3), 2000000 / (16.0 * 1000), 1);
+  for (double at : {0.51, 2.01, 3.51}) EXPECT_NEAR(frequency_at(rendered.samples, at), 2000000 / (16.0 * 252), 1) << at;
+  // The fade: full level until 3.5 seconds, then falling to nothing.
+  EXPECT_NEAR(rms(rendered.samples, 2.5, 3.5), rms(rendered.samples, 0.5, 1.5), 0.1 * rms(rendered.samples, 0.5, 1.5));
+  EXPECT_LT(rms(rendered.samples, 11, 11.5), 0.1 * rms(rendered.samples, 2.5, 3.5));
 }
 
 TEST(AyLength, TrackerSongsLoopAndEndAlikeAndALoopPastTheEndIsNone) {

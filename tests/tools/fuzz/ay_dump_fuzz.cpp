@@ -7,8 +7,8 @@
 //   5 a bare -lh5- stream, its unpacked length in the next two bytes.
 // Parses must return, stay inside the input (the sanitizers watch that),
 // never take what their detection refused, and give songs within the cap;
-// the player then plays a tenth of a second of each (the filters cost the
-// fuzzer more than the parsers do; a high frame rate reaches more frames).
+// the player then plays 20 ms of each (the filters cost the fuzzer more
+// than the parsers do; a high frame rate reaches more frames).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,8 +35,8 @@ void play(const tools::ay::AySong& song) {
   if (!tools::ay::SongPlayer::playable(song, &error)) return;
   tools::ay::SongPlayer player(song);
   player.set_play_past_end(true);
-  std::vector<int16_t> out(2 * 4410);
-  player.render(out.data(), 4410);
+  std::vector<int16_t> out(2 * 882);
+  player.render(out.data(), 882);
 }
 
 void try_format(const tools::ay::Format& format, const Bytes& file) {
