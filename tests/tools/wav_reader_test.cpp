@@ -139,7 +139,9 @@ TEST_F(WavInput, DamagedListChunkIsSkippedWithAWarning) {
                          'z', 'z', 'z', 'z', 8,   0,   0,   0,   1,    2,    3,    4,    5,    6,
                          7,   8,   'y', 'y', 'y', 'y', 0xE8, 0xFF, 0xFF, 0xFF};
   const Bytes too_short = {'I', 'N'};
-  for (const Bytes& body : {looping, too_short}) {
+  // An id at the list's very end: its size is read from what follows.
+  const Bytes id_at_end = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2, 0, 0, 0, 'a', 0, 'z', 'z', 'z', 'z'};
+  for (const Bytes& body : {looping, too_short, id_at_end}) {
     SCOPED_TRACE(body.size());
     EXPECT_EQ(read_all(with_list(body)), 2000) << error_;
     ASSERT_EQ(reader_->warnings().size(), 1u);

@@ -97,15 +97,16 @@ uint32_t little_endian_32(const uint8_t* bytes) {
 }
 
 // Whether the items of a LIST chunk's `length` bytes at `start` each lie
-// inside it, walked as libsndfile walks them: an id, then a size, except
-// for the list types that have none.
+// inside it, walked as libsndfile walks them: an id, then a size (read even
+// when the id ends the chunk), except for the list types that have none.
 bool list_items_fit(const Source& source, int64_t start, int64_t length) {
   int64_t at = 0;
   uint8_t head[4];
-  while (length - at >= 8) {
+  while (at < length) {
     if (read_at(source, start + at, head, 4) != 4) return true;
     at += 4;
     if (std::memcmp(head, "INFO", 4) == 0 || std::memcmp(head, "adtl", 4) == 0) continue;
+    // Past the end of the file libsndfile reads a size of 0, which fits.
     if (read_at(source, start + at, head, 4) != 4) return true;
     at += 4;
     const uint32_t size = little_endian_32(head);
