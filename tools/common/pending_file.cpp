@@ -22,6 +22,7 @@ namespace {
 // Paths live in fixed storage so that a crash handler can reach them
 // without touching the heap.
 constexpr int kSlots = 4;
+constexpr size_t kBufferBytes = 1 << 16;
 constexpr size_t kPathMax = 4096;
 char g_pending[kSlots][kPathMax];
 std::atomic<bool> g_used[kSlots];
@@ -108,7 +109,12 @@ bool PendingFile::open(std::string* error) {
 #else
       stream_ = fdopen(fd, "w+b");
 #endif
-      if (stream_) return true;
+      if (stream_) {
+        // Large blocks: a WAV is written 4 KB at a time, and under Wine
+        // each of the C library's small writes is a costly system call.
+        std::setvbuf(stream_, nullptr, _IOFBF, kBufferBytes);
+        return true;
+      }
       break;
     }
     const int reason = errno;
