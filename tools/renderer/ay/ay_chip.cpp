@@ -183,32 +183,52 @@ void AyChip::run(size_t ticks, const Panning& panning, float* left, float* right
   }
   const size_t total = ticks;
   while (ticks > 0) {
+    // Up to the next change of a tone or of the envelope ...
     uint32_t span = static_cast<uint32_t>(std::min<size_t>(ticks, kNever - 1));
     for (int c = 0; c < 3; ++c) {
       if (tone_heard[c]) span = std::min(span, ticks_to_event(tone_[c].count, tone_[c].period));
     }
-    if (noise_heard) span = std::min(span, ticks_to_event(noise_count_, noise_period_));
     if (envelope_heard && !envelope_holding_) {
       span = std::min(span, ticks_to_event(envelope_count_, envelope_ticks_));
     }
 
-    const bool noise_high = (noise_ & 1) != 0;
-    float l = 0, r = 0;
+    // ... the output takes one of two values, by the noise's output bit.
+    float level[2][2] = {{0, 0}, {0, 0}};  // [noise bit][side]
     for (int c = 0; c < 3; ++c) {
       // A disabled generator lets the channel through: both disabled give
       // a steady level, which is how chips play samples.
-      const bool tone_on = tone_[c].high || (mixer & (1 << c));
-      const bool noise_on = noise_high || (mixer & (8 << c));
-      if (tone_on && noise_on) {
-        const uint8_t volume = regs_[8 + c];
-        const float amplitude = (volume & 0x10) ? enveloped[envelope_value_] : fixed[volume & 15];
-        l += amplitude * panning.left[c];
-        r += amplitude * panning.right[c];
+      if (!tone_[c].high && !(mixer & (1 << c))) continue;
+      const uint8_t volume = regs_[8 + c];
+      const float amplitude = (volume & 0x10) ? enveloped[envelope_value_] : fixed[volume & 15];
+      const float l = amplitude * panning.left[c], r = amplitude * panning.right[c];
+      level[1][0] += l;
+      level[1][1] += r;
+      if (mixer & (8 << c)) {
+        level[0][0] += l;
+        level[0][1] += r;
       }
     }
-    for (uint32_t i = 0; i < span; ++i) {
-      left[i] += l;
-      right[i] += r;
+    if (!noise_heard || (level[0][0] == level[1][0] && level[0][1] == level[1][1])) {
+      const float l = level[1][0], r = level[1][1];
+      for (uint32_t i = 0; i < span; ++i) {
+        left[i] += l;
+        right[i] += r;
+      }
+      if (noise_heard) shift_noise(advance_counter(&noise_count_, noise_period_, span));
+    } else {
+      // The noise shifts many times between tone edges: its runs are
+      // written here without going round the outer loop.
+      uint32_t done = 0;
+      while (done < span) {
+        const uint32_t run = std::min(span - done, ticks_to_event(noise_count_, noise_period_));
+        const float* out = level[noise_ & 1];
+        for (uint32_t i = done; i < done + run; ++i) {
+          left[i] += out[0];
+          right[i] += out[1];
+        }
+        done += run;
+        shift_noise(advance_counter(&noise_count_, noise_period_, run));
+      }
     }
     left += span;
     right += span;
@@ -217,7 +237,6 @@ void AyChip::run(size_t ticks, const Panning& panning, float* left, float* right
     for (int c = 0; c < 3; ++c) {
       if (tone_heard[c] && advance_counter(&tone_[c].count, tone_[c].period, span)) tone_[c].high = !tone_[c].high;
     }
-    if (noise_heard) shift_noise(advance_counter(&noise_count_, noise_period_, span));
     if (envelope_heard && !envelope_holding_ && advance_counter(&envelope_count_, envelope_ticks_, span)) {
       step_envelope();
     }
