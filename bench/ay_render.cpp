@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
   std::map<std::string, Figures> table;
 
   const std::vector<tools_test::RegisterFrame> frames = busy_frames();
-  tools_test::YmSpec ym;
+  tools_test::YmFile ym;
   ym.loop_frame = 0;
-  tools_test::VtxSpec vtx;
+  tools_test::VtxFile vtx;
   vtx.loop_frame = 0;
   for (int copy = 0; copy < 3; ++copy) {
     render(tools_test::make_psg(frames), "made.psg", &table);

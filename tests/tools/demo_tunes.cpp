@@ -34,7 +34,7 @@ int main() {
   make_folder(folder.c_str());
   make_folder(chip.c_str());
 
-  tools_test::YmSpec ym;
+  tools_test::YmFile ym;
   ym.title = "made scale";
   ym.author = "quarvo";
   ym.comment = "an octave up and down, one note every fifth of a second";

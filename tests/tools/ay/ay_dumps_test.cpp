@@ -137,16 +137,16 @@ TEST(YmDump, EveryKindPackedOrBareGivesTheSameFrames) {
       if (!interleaved && kind[2] < '5') continue;
       for (bool packed : {false, true}) {
         SCOPED_TRACE(std::string(kind) + (interleaved ? " interleaved" : " frame by frame") + (packed ? " packed" : " bare"));
-        tools_test::YmSpec spec;
-        spec.kind = kind;
-        spec.interleaved = interleaved;
-        spec.loop_frame = 33;
-        spec.clock_hz = 1000000;
-        spec.rate_hz = 60;
-        spec.title = "Title";
-        spec.author = "Author";
-        spec.comment = "Comment";
-        const Bytes ym = tools_test::make_ym(spec, frames);
+        tools_test::YmFile made;
+        made.kind = kind;
+        made.interleaved = interleaved;
+        made.loop_frame = 33;
+        made.clock_hz = 1000000;
+        made.rate_hz = 60;
+        made.title = "Title";
+        made.author = "Author";
+        made.comment = "Comment";
+        const Bytes ym = tools_test::make_ym(made, frames);
         AySong song;
         std::string error;
         ASSERT_TRUE(parse(tools::ay::kYmFormat, packed ? tools_test::lha_archive(ym, "song.bin") : ym, &song, &error))
@@ -177,11 +177,11 @@ TEST(YmDump, Ym5TimerEffectsComeFromTheRegistersSpareBits) {
   frames[2][8] |= 4 << 5;
   frames[2][15] = 150;
   frames[2][10] = 1;
-  tools_test::YmSpec spec;
-  spec.kind = "YM5!";
-  spec.drums = {Bytes{0, 128, 255}, Bytes{255, 0}};
+  tools_test::YmFile made;
+  made.kind = "YM5!";
+  made.drums = {Bytes{0, 128, 255}, Bytes{255, 0}};
   AySong song;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(spec, frames), &song));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(made, frames), &song));
   ASSERT_EQ(song.effects.size(), 4u);
   EXPECT_EQ(song.effects[0][0].kind, TimerEffect::Kind::none);
   EXPECT_EQ(song.effects[0][1].kind, TimerEffect::Kind::none);
@@ -225,11 +225,11 @@ TEST(YmDump, Ym6SlotsNameTheirKindVoiceAndTimer) {
   // Slot 1 with its timer stopped (prescaler code 0).
   frames[3][1] = static_cast<uint8_t>((frames[3][1] & 0x0F) | 0x10);
   frames[3][14] = 50;
-  tools_test::YmSpec spec;
-  spec.kind = "YM6!";
-  spec.drums = {Bytes(100, 200)};
+  tools_test::YmFile made;
+  made.kind = "YM6!";
+  made.drums = {Bytes(100, 200)};
   AySong song;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::lha_archive(tools_test::make_ym(spec, frames), "x"), &song));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::lha_archive(tools_test::make_ym(made, frames), "x"), &song));
   ASSERT_EQ(song.effects.size(), 4u);
   EXPECT_EQ(song.effects[0][0].kind, TimerEffect::Kind::sync_buzzer);
   EXPECT_EQ(song.effects[0][0].voice, 0);
@@ -277,9 +277,9 @@ TEST(YmDump, TimerEffectsPlayAtTheTimersRate) {
     frame[6] = 1 << 5;  // prescaler 4
     frame[14] = 128;    // 4,800 Hz: the level flips at that rate
   }
-  tools_test::YmSpec spec;
+  tools_test::YmFile made;
   AySong sid;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(spec, frames), &sid));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(made, frames), &sid));
   EXPECT_NEAR(played_frequency(sid, 0.1, 0.5), 2457600.0 / 4 / 128 / 2, 2);
 
   // The sync-buzzer restarts a rising saw (shape 12) at the timer's rate.
@@ -291,13 +291,13 @@ TEST(YmDump, TimerEffectsPlayAtTheTimersRate) {
     frame[14] = 192;  // 3,200 Hz
   }
   AySong buzzer;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(spec, frames), &buzzer));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(made, frames), &buzzer));
   EXPECT_NEAR(played_frequency(buzzer, 0.1, 0.5), 2457600.0 / 4 / 192, 2);
 
   // Without the effect the level is steady: nothing to hear.
   for (RegisterFrame& frame : frames) frame[1] = 0;
   AySong steady;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(spec, frames), &steady));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(made, frames), &steady));
   EXPECT_EQ(played_frequency(steady, 0.1, 0.5), 0);
 }
 
@@ -314,10 +314,10 @@ TEST(YmDump, DigidrumPlaysItsSampleOnceThenTheVoiceIsFree) {
   frames[10][15] = 64;
   Bytes drum;
   for (int i = 0; i < 968; ++i) drum.push_back((i / 8) % 2 ? 255 : 0);
-  tools_test::YmSpec spec;
-  spec.drums = {drum};
+  tools_test::YmFile made;
+  made.drums = {drum};
   AySong song;
-  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(spec, frames), &song));
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, tools_test::make_ym(made, frames), &song));
   tools::ay::SongPlayer player(song);
   std::vector<float> out(2 * 26460);
   ASSERT_EQ(player.render_float(out.data(), 26460), 26460u);
@@ -334,10 +334,10 @@ TEST(YmDump, DigidrumPlaysItsSampleOnceThenTheVoiceIsFree) {
 }
 
 TEST(YmDump, DamagedFilesAreRefusedOrPlayedWithoutHarm) {
-  tools_test::YmSpec spec;
-  spec.title = "t";
-  spec.drums = {Bytes(64, 100)};
-  const Bytes ym = tools_test::make_ym(spec, test_frames(60));
+  tools_test::YmFile made;
+  made.title = "t";
+  made.drums = {Bytes(64, 100)};
+  const Bytes ym = tools_test::make_ym(made, test_frames(60));
   const Bytes packed = tools_test::lha_archive(ym, "t.bin");
   for (const Bytes& file : {ym, packed}) {
     for (const Bytes& copy : damaged_copies(file)) {
@@ -365,13 +365,13 @@ TEST(YmDump, DamagedFilesAreRefusedOrPlayedWithoutHarm) {
 }
 
 TEST(YmDump, BareFilesWithoutTheirEndMarkOrWholeFramesAreRefused) {
-  tools_test::YmSpec spec;
-  Bytes ym6 = tools_test::make_ym(spec, test_frames(20));
+  tools_test::YmFile made;
+  Bytes ym6 = tools_test::make_ym(made, test_frames(20));
   ym6.resize(ym6.size() - 1);
   AySong song;
   EXPECT_FALSE(parse(tools::ay::kYmFormat, ym6, &song));
-  spec.kind = "YM3!";
-  Bytes ym3 = tools_test::make_ym(spec, test_frames(20));
+  made.kind = "YM3!";
+  Bytes ym3 = tools_test::make_ym(made, test_frames(20));
   ym3.pop_back();
   EXPECT_FALSE(parse(tools::ay::kYmFormat, ym3, &song));
   EXPECT_FALSE(parse(tools::ay::kYmFormat, Bytes{'Y', 'M', '3', '!'}, &song));
@@ -390,21 +390,21 @@ TEST(VtxDump, HeaderGivesChipLayoutClockRateLoopAndTexts) {
                         Case{6, StereoLayout::abc}}) {
     for (bool ym : {false, true}) {
       SCOPED_TRACE(std::to_string(c.stereo) + (ym ? " ym" : " ay"));
-      tools_test::VtxSpec spec;
-      spec.ym = ym;
-      spec.stereo = c.stereo;
-      spec.loop_frame = 17;
-      spec.clock_hz = 2000000;
-      spec.rate_hz = 48;
-      spec.year = 1998;
-      spec.title = "The title";
-      spec.author = "The author";
-      spec.program = "";
-      spec.tracker = "Vortex Tracker";
-      spec.comment = "A comment";
+      tools_test::VtxFile made;
+      made.ym = ym;
+      made.stereo = c.stereo;
+      made.loop_frame = 17;
+      made.clock_hz = 2000000;
+      made.rate_hz = 48;
+      made.year = 1998;
+      made.title = "The title";
+      made.author = "The author";
+      made.program = "";
+      made.tracker = "Vortex Tracker";
+      made.comment = "A comment";
       AySong song;
       std::string error;
-      ASSERT_TRUE(parse(tools::ay::kVtxFormat, tools_test::make_vtx(spec, frames), &song, &error)) << error;
+      ASSERT_TRUE(parse(tools::ay::kVtxFormat, tools_test::make_vtx(made, frames), &song, &error)) << error;
       expect_frames(song, frames);
       EXPECT_EQ(song.chip, ym ? ChipType::ym : ChipType::ay);
       EXPECT_EQ(song.layout, c.layout);
@@ -422,9 +422,9 @@ TEST(VtxDump, HeaderGivesChipLayoutClockRateLoopAndTexts) {
 }
 
 TEST(VtxDump, TruncatedOrDamagedFilesAreRefusedOrPlayedWithoutHarm) {
-  tools_test::VtxSpec spec;
-  spec.title = "title";
-  const Bytes vtx = tools_test::make_vtx(spec, test_frames(60));
+  tools_test::VtxFile made;
+  made.title = "title";
+  const Bytes vtx = tools_test::make_vtx(made, test_frames(60));
   for (const Bytes& copy : damaged_copies(vtx)) {
     AySong song;
     std::string error;
@@ -444,13 +444,13 @@ TEST(VtxDump, TruncatedOrDamagedFilesAreRefusedOrPlayedWithoutHarm) {
 // ---------------------------------------------------------------- all
 
 TEST(AyDumps, EachFormatTakesOnlyItsOwnFiles) {
-  tools_test::YmSpec ym_spec;
-  const Bytes ym = tools_test::make_ym(ym_spec, test_frames(30));
+  tools_test::YmFile ym_made;
+  const Bytes ym = tools_test::make_ym(ym_made, test_frames(30));
   const std::vector<std::pair<const Format*, Bytes>> own = {
       {&tools::ay::kPsgFormat, tools_test::make_psg(test_frames(30))},
       {&tools::ay::kYmFormat, ym},
       {&tools::ay::kYmFormat, tools_test::lha_archive(ym, "x.bin")},
-      {&tools::ay::kVtxFormat, tools_test::make_vtx(tools_test::VtxSpec(), test_frames(30))},
+      {&tools::ay::kVtxFormat, tools_test::make_vtx(tools_test::VtxFile(), test_frames(30))},
   };
   std::vector<Bytes> foreign = {tools_test::make_mod(true), tools_test::make_dro(500, 100, "t", "a"),
                                 tools_test::lha_archive(Bytes(1000, 'x'), "notes.txt"), Bytes()};
@@ -470,13 +470,13 @@ TEST(AyDumps, EachFormatTakesOnlyItsOwnFiles) {
 }
 
 TEST(AyDumps, TagsComeInTheirCodePageAndLeaveAsUtf8) {
-  tools_test::VtxSpec spec;
-  spec.title = "\xCC\xEE\xFF \xEF\xE5\xF1\xED\xFF";      // "Моя песня" in code page 1251
-  spec.author = "\x8C\xAE\xEF \xAF\xA5\xE1\xAD\xEF";     // the same in code page 866
-  spec.program = "Caf\xE9";                              // Latin-1
-  spec.year = 1995;
+  tools_test::VtxFile made;
+  made.title = "\xCC\xEE\xFF \xEF\xE5\xF1\xED\xFF";      // "Моя песня" in code page 1251
+  made.author = "\x8C\xAE\xEF \xAF\xA5\xE1\xAD\xEF";     // the same in code page 866
+  made.program = "Caf\xE9";                              // Latin-1
+  made.year = 1995;
   AySong song;
-  ASSERT_TRUE(parse(tools::ay::kVtxFormat, tools_test::make_vtx(spec, test_frames(10)), &song));
+  ASSERT_TRUE(parse(tools::ay::kVtxFormat, tools_test::make_vtx(made, test_frames(10)), &song));
   const tools::TuneTags tags = tools::ay_song_tags(song);
   EXPECT_EQ(tags.title, "\xD0\x9C\xD0\xBE\xD1\x8F \xD0\xBF\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F");
   EXPECT_EQ(tags.artist, "\xD0\x9C\xD0\xBE\xD1\x8F \xD0\xBF\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F");

@@ -87,9 +87,9 @@ TEST(AyLength, DumpWithALoopFramePlaysIntroTwoLoopsAndTheFade) {
   // the song loops back to frame 25, half a second in.
   std::vector<tools_test::RegisterFrame> frames = tools_test::scale_frames(100, 5);
   for (size_t f = 0; f < 25; ++f) frames[f] = tools_test::tone_frame(1000, 15);
-  tools_test::YmSpec spec;
-  spec.loop_frame = 25;
-  const std::unique_ptr<tools::Tune> tune = open(tools_test::lha_archive(tools_test::make_ym(spec, frames), "x"));
+  tools_test::YmFile made;
+  made.loop_frame = 25;
+  const std::unique_ptr<tools::Tune> tune = open(tools_test::lha_archive(tools_test::make_ym(made, frames), "x"));
   ASSERT_TRUE(tune);
   const TuneLength length = tune->length();
   EXPECT_EQ(length.kind, TuneLength::Kind::loops);

@@ -50,13 +50,13 @@ class AyPrograms : public testing::Test {
 };
 
 TEST_F(AyPrograms, DumpsRenderWithTheirTextsInUtf8) {
-  tools_test::VtxSpec vtx;
+  tools_test::VtxFile vtx;
   vtx.title = "\xCC\xEE\xFF \xEF\xE5\xF1\xED\xFF";  // code page 1251
   vtx.author = "Composer";
   vtx.program = "Game";
   vtx.year = 1996;
   vtx.comment = "Made by the test";
-  tools_test::YmSpec ym;
+  tools_test::YmFile ym;
   ym.title = "YM title";
   ym.author = "YM author";
   const std::vector<tools_test::RegisterFrame> frames = tools_test::scale_frames(250, 10);
@@ -91,10 +91,10 @@ TEST_F(AyPrograms, DumpsRenderWithTheirTextsInUtf8) {
 
 TEST_F(AyPrograms, DamagedDumpsAndBorrowedExtensionsGiveExitOneAndNoWav) {
   const std::vector<tools_test::RegisterFrame> frames = tools_test::scale_frames(100, 10);
-  const Bytes ym = tools_test::lha_archive(tools_test::make_ym(tools_test::YmSpec(), frames), "x.bin");
+  const Bytes ym = tools_test::lha_archive(tools_test::make_ym(tools_test::YmFile(), frames), "x.bin");
   Bytes ym_bad_crc = ym;
   ym_bad_crc[ym.size() / 2] ^= 0x55;
-  const Bytes vtx = tools_test::make_vtx(tools_test::VtxSpec(), frames);
+  const Bytes vtx = tools_test::make_vtx(tools_test::VtxFile(), frames);
   Bytes psg_empty = {'P', 'S', 'G', 0x1A};
   psg_empty.resize(16, 0);
   const std::string text = "This is not music, whatever its name says.\n";

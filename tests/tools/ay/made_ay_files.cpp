@@ -104,30 +104,30 @@ Bytes make_psg(const std::vector<RegisterFrame>& frames, int rate_hz) {
   return out;
 }
 
-Bytes make_ym(const YmSpec& spec, const std::vector<RegisterFrame>& frames) {
-  Bytes out(spec.kind.begin(), spec.kind.end());
-  if (spec.kind == "YM2!" || spec.kind == "YM3!" || spec.kind == "YM3b") {
+Bytes make_ym(const YmFile& made, const std::vector<RegisterFrame>& frames) {
+  Bytes out(made.kind.begin(), made.kind.end());
+  if (made.kind == "YM2!" || made.kind == "YM3!" || made.kind == "YM3b") {
     put_block(&out, frames, 14, true);
-    if (spec.kind == "YM3b") put_le32(&out, spec.loop_frame);
+    if (made.kind == "YM3b") put_le32(&out, made.loop_frame);
     return out;
   }
   const std::string check = "LeOnArD!";
   out.insert(out.end(), check.begin(), check.end());
   put_be32(&out, static_cast<uint32_t>(frames.size()));
-  put_be32(&out, spec.interleaved ? 1 : 0);
-  put_be16(&out, static_cast<uint16_t>(spec.drums.size()));
-  put_be32(&out, spec.clock_hz);
-  put_be16(&out, spec.rate_hz);
-  put_be32(&out, spec.loop_frame);
+  put_be32(&out, made.interleaved ? 1 : 0);
+  put_be16(&out, static_cast<uint16_t>(made.drums.size()));
+  put_be32(&out, made.clock_hz);
+  put_be16(&out, made.rate_hz);
+  put_be32(&out, made.loop_frame);
   put_be16(&out, 0);
-  for (const Bytes& drum : spec.drums) {
+  for (const Bytes& drum : made.drums) {
     put_be32(&out, static_cast<uint32_t>(drum.size()));
     out.insert(out.end(), drum.begin(), drum.end());
   }
-  put_text(&out, spec.title);
-  put_text(&out, spec.author);
-  put_text(&out, spec.comment);
-  put_block(&out, frames, 16, spec.interleaved);
+  put_text(&out, made.title);
+  put_text(&out, made.author);
+  put_text(&out, made.comment);
+  put_block(&out, frames, 16, made.interleaved);
   const std::string end = "End!";
   out.insert(out.end(), end.begin(), end.end());
   return out;
@@ -177,16 +177,16 @@ Bytes lha_archive(const Bytes& data, const std::string& name) {
   return out;
 }
 
-Bytes make_vtx(const VtxSpec& spec, const std::vector<RegisterFrame>& frames) {
-  Bytes out = {static_cast<uint8_t>(spec.ym ? 'y' : 'a'), static_cast<uint8_t>(spec.ym ? 'm' : 'y'), spec.stereo};
-  put_le16(&out, spec.loop_frame);
-  put_le32(&out, spec.clock_hz);
-  out.push_back(spec.rate_hz);
-  put_le16(&out, spec.year);
+Bytes make_vtx(const VtxFile& made, const std::vector<RegisterFrame>& frames) {
+  Bytes out = {static_cast<uint8_t>(made.ym ? 'y' : 'a'), static_cast<uint8_t>(made.ym ? 'm' : 'y'), made.stereo};
+  put_le16(&out, made.loop_frame);
+  put_le32(&out, made.clock_hz);
+  out.push_back(made.rate_hz);
+  put_le16(&out, made.year);
   Bytes block;
   put_block(&block, frames, 14, true);
   put_le32(&out, static_cast<uint32_t>(block.size()));
-  for (const std::string* text : {&spec.title, &spec.author, &spec.program, &spec.tracker, &spec.comment}) {
+  for (const std::string* text : {&made.title, &made.author, &made.program, &made.tracker, &made.comment}) {
     put_text(&out, *text);
   }
   const Bytes packed = lh5_stream(block);

@@ -26,7 +26,7 @@ std::vector<RegisterFrame> scale_frames(size_t frames, size_t step);
 // marker per frame, writing only the registers that change.
 Bytes make_psg(const std::vector<RegisterFrame>& frames, int rate_hz = 50);
 
-struct YmSpec {
+struct YmFile {
   std::string kind = "YM6!";  // "YM2!", "YM3!", "YM3b", "YM5!", "YM6!"
   bool interleaved = true;
   uint32_t clock_hz = 2000000;
@@ -37,14 +37,14 @@ struct YmSpec {
 };
 
 // The unpacked file.
-Bytes make_ym(const YmSpec& spec, const std::vector<RegisterFrame>& frames);
+Bytes make_ym(const YmFile& made, const std::vector<RegisterFrame>& frames);
 
 // A bare -lh5- stream of `data` (literal codes only, which every LH5
 // decoder reads), and an LHA archive (header level 0) holding it as one file.
 Bytes lh5_stream(const Bytes& data);
 Bytes lha_archive(const Bytes& data, const std::string& name);
 
-struct VtxSpec {
+struct VtxFile {
   bool ym = false;
   uint8_t stereo = 1;  // 0 mono, 1 ABC, 2 ACB, 3 BAC, 4..6 mirrored
   uint16_t loop_frame = 0;
@@ -54,6 +54,6 @@ struct VtxSpec {
   std::string title, author, program, tracker, comment;
 };
 
-Bytes make_vtx(const VtxSpec& spec, const std::vector<RegisterFrame>& frames);
+Bytes make_vtx(const VtxFile& made, const std::vector<RegisterFrame>& frames);
 
 }  // namespace tools_test

@@ -36,17 +36,17 @@ int main(int argc, char** argv) {
   }
   bool ok = tools_test::write_file(dir + "/psg", with_mode(0, tools_test::make_psg(frames)));
   for (const char* kind : {"YM2!", "YM3!", "YM3b", "YM5!", "YM6!"}) {
-    tools_test::YmSpec spec;
-    spec.kind = kind;
-    spec.title = "t";
-    spec.drums = {Bytes(40, 200), Bytes(10, 7)};
-    const Bytes ym = tools_test::make_ym(spec, frames);
+    tools_test::YmFile made;
+    made.kind = kind;
+    made.title = "t";
+    made.drums = {Bytes(40, 200), Bytes(10, 7)};
+    const Bytes ym = tools_test::make_ym(made, frames);
     const std::string name = std::string(kind).substr(0, 4);
     ok &= tools_test::write_file(dir + "/bare-" + name, with_mode(1, ym));
     ok &= tools_test::write_file(dir + "/packed-" + name, with_mode(2, ym));
     ok &= tools_test::write_file(dir + "/archive-" + name, with_mode(1, tools_test::lha_archive(ym, "x.bin")));
   }
-  tools_test::VtxSpec vtx;
+  tools_test::VtxFile vtx;
   vtx.title = "title";
   vtx.year = 1999;
   const Bytes file = tools_test::make_vtx(vtx, frames);
