@@ -1,0 +1,240 @@
+#!/usr/bin/python3
+"""The whole converter as its users meet it: quarvo.exe with the real
+renderer and encoder under Wine, files dragged onto its window from outside
+Wine, the bit rate typed into its requester, its window closed; the results
+read from the disk and its status bar from outside its process.
+
+usage: end_to_end.py BUILD_DIR [unittest options]
+BUILD_DIR is a Windows build (win64 or win32) holding quarvo.exe, amiga.exe,
+suxx.exe and converter_probe.exe.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+
+import made_tunes  # noqa: E402
+from converter_session import Converter, Session, mp3_facts, temporary_folder  # noqa: E402
+
+BUILD = None
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def files_under(folder, suffixes):
+    found = []
+    for where, _, names in os.walk(folder):
+        found += [os.path.join(where, n) for n in names if n.lower().endswith(suffixes)]
+    return sorted(found)
+
+
+def counters(probe_output):
+    return [line[len("field 2: "):] for line in probe_output.splitlines() if line.startswith("field 2: ")]
+
+
+class ReadOnlyFolder:
+    """A folder in which nothing new can be made, even by root (who is not
+    stopped by permission bits): made immutable when running as root."""
+
+    def __init__(self, path):
+        self.path = path
+        self.how = None
+
+    def __enter__(self):
+        if os.geteuid() != 0:
+            os.chmod(self.path, 0o555)
+            self.how = "chmod"
+        elif subprocess.run(["chattr", "+i", self.path], stderr=subprocess.DEVNULL).returncode == 0:
+            self.how = "chattr"
+        return self
+
+    def __exit__(self, *_):
+        if self.how == "chmod":
+            os.chmod(self.path, 0o755)
+        elif self.how == "chattr":
+            subprocess.run(["chattr", "-i", self.path], check=False)
+
+
+class EndToEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session("end-to-end")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.root = temporary_folder("quarvo-e2e-")
+        self.work = os.path.join(self.root, "converter")
+        self.music = os.path.join(self.root, "music")
+        os.makedirs(self.music)
+        self.converter = Converter(self.session, BUILD, self.work)
+        self.converter.start()
+
+    def tearDown(self):
+        self.converter.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def assert_working_folder_clean(self):
+        left = [n for n in os.listdir(self.work) if n.lower().endswith(".wav") or n.lower() == "ay_emul.ayl"]
+        self.assertEqual(left, [], "the renderer's files are left in the working folder")
+        self.assertEqual(files_under(self.music, (".wav",)), [])
+
+    def convert(self, paths, total, timeout=900):
+        """Drops `paths`, waits for the batch of `total` files; the texts of
+        field 2 seen meanwhile."""
+        watcher = self.converter.probe_in_background("-v", "--timeout", timeout, "wait-done", total)
+        time.sleep(1.0)  # the watcher's first look comes before the drop
+        self.assertEqual(self.converter.drop(paths), 0, "the drop was not taken")
+        code, out = watcher.finish(timeout + 60)
+        self.assertEqual(code, 0, out)
+        return counters(out)
+
+    def test_mixed_drop_converts_every_tune_beside_its_source_and_skips_the_rest(self):
+        m = self.music
+        tune = os.path.join(m, "made tune.mod")
+        cyrillic = os.path.join(m, "гамма.ym")  # a name in code page 1251
+        bare = os.path.join(m, "tone")          # no extension
+        text = os.path.join(m, "readme.txt")
+        empty = os.path.join(m, "empty.xm")
+        tree = os.path.join(m, "tree")
+        write(tune, made_tunes.mod("made tune"))
+        write(cyrillic, made_tunes.ym("scale"))
+        write(bare, made_tunes.dro("tone"))
+        write(text, b"not music at all\r\n" * 20)
+        write(empty, b"")
+        write(os.path.join(tree, "first.mod"), made_tunes.mod("first"))
+        write(os.path.join(tree, "notes.txt"), b"a text file in a folder\r\n")
+        write(os.path.join(tree, "sub", "second.dro"), made_tunes.dro("second"))
+        write(os.path.join(tree, "sub", "deeper", "third.ym"), made_tunes.ym("third"))
+        write(os.path.join(tree, "sub", "deeper", "empty.mod"), b"")
+        os.makedirs(os.path.join(tree, "sub", "nothing here"))
+
+        self.assertEqual(self.converter.set_bitrate("160"), "160 kbit")
+        # Dropped: four files that have a size (the empty one is left out),
+        # and a folder with five files of which one is empty.
+        seen = self.convert([tune, cyrillic, bare, text, empty, tree], total=9)
+
+        expected = {
+            tune: "made tune", cyrillic: "scale", bare: "tone",
+            os.path.join(tree, "first.mod"): "first",
+            os.path.join(tree, "sub", "second.dro"): "second",
+            os.path.join(tree, "sub", "deeper", "third.ym"): "third",
+        }
+        made = files_under(m, (".mp3",))
+        want = sorted(os.path.splitext(p)[0] + ".mp3" if p != bare else p + ".mp3" for p in expected)
+        self.assertEqual(made, want)
+        for source, title in expected.items():
+            mp3 = (source if source == bare else os.path.splitext(source)[0]) + ".mp3"
+            seconds, kbit, tag = mp3_facts(mp3)
+            self.assertEqual(kbit, 160, mp3)
+            self.assertEqual(tag, title, mp3)
+            self.assertGreater(seconds, 1.0, mp3)
+        self.assert_working_folder_clean()
+
+        # The counter: "0/0" before, the expansion's "0/n" rising, then each
+        # file's turn "d/9" in order, ending at 9/9.
+        self.assertEqual(seen[0], "0/0", seen)
+        turns = [c for c in seen if not c.startswith("0/")]
+        self.assertEqual(turns, ["%d/9" % d for d in range(1, 10)], seen)
+        expansion = [int(c[2:]) for c in seen[1:] if c.startswith("0/")]
+        self.assertEqual(expansion, sorted(expansion), seen)
+        self.assertTrue(all(1 <= n <= 10 for n in expansion), seen)
+        self.assertTrue(all(c.startswith("0/") for c in seen[:seen.index("1/9")]), seen)
+
+    def test_bit_rate_changed_during_a_batch_applies_from_the_next_file_on(self):
+        paths = []
+        for i in range(8):
+            paths.append(os.path.join(self.music, "%d.mod" % (i + 1)))
+            write(paths[-1], made_tunes.mod("tune %d" % (i + 1), rows=64, speed=6))
+        watcher = self.converter.probe_in_background("--timeout", 600, "wait-busy")
+        time.sleep(1.0)
+        self.assertEqual(self.converter.drop(paths), 0)
+        self.assertEqual(watcher.finish(660)[0], 0, "the converter did not get busy")
+        before = int(self.converter.fields()[2].split("/")[0])
+        self.assertEqual(self.converter.set_bitrate("192"), "192 kbit")
+        after = int(self.converter.fields()[2].split("/")[0])
+        self.assertLess(after, 8, "the batch ended before the bit rate was changed; nothing to check")
+        code, out = self.converter.probe("--timeout", 600, "wait-done", 8)
+        self.assertEqual(code, 0, out)
+
+        rates = [mp3_facts(os.path.splitext(p)[0] + ".mp3")[1] for p in paths]
+        print("\nbit rate changed between files %d and %d; the MP3s' rates: %s" % (before, after, rates),
+              file=sys.stderr)
+        # Files whose encoder had run before the click keep 128; the file
+        # being converted meanwhile may have either; every later one has 192.
+        for d, kbit in enumerate(rates, start=1):
+            if d < before:
+                self.assertEqual(kbit, 128, (d, rates, before, after))
+            elif d > after:
+                self.assertEqual(kbit, 192, (d, rates, before, after))
+            else:
+                self.assertIn(kbit, (128, 192), (d, rates))
+        self.assertEqual(rates, sorted(rates), rates)
+
+    def test_closing_the_window_during_a_batch_ends_the_process_at_once_with_exit_code_0(self):
+        paths = []
+        for i in range(4):
+            paths.append(os.path.join(self.music, "%d.mod" % i))
+            write(paths[-1], made_tunes.mod("tune %d" % i, rows=64, speed=15))
+        watcher = self.converter.probe_in_background("--timeout", 600, "wait-busy")
+        time.sleep(1.0)
+        self.assertEqual(self.converter.drop(paths), 0)
+        self.assertEqual(watcher.finish(660)[0], 0, "the converter did not get busy")
+        code, seconds, out = self.converter.close()
+        self.assertEqual(code, 0, out)
+        self.assertIsNotNone(seconds, out)
+        self.assertLess(seconds, 1.0, out)
+        print("\nclose during a batch: " + out.strip(), file=sys.stderr)
+
+    def test_a_read_only_target_folder_costs_its_own_files_only(self):
+        locked = os.path.join(self.music, "locked")
+        open_ = os.path.join(self.music, "open")
+        write(os.path.join(locked, "a.mod"), made_tunes.mod("a"))
+        write(os.path.join(open_, "b.mod"), made_tunes.mod("b"))
+        write(os.path.join(open_, "c.dro"), made_tunes.dro("c"))
+        with ReadOnlyFolder(locked) as folder:
+            if folder.how is None:
+                self.skipTest("no way to make a read-only folder here")
+            self.convert([locked, open_], total=3)
+        self.assertEqual(files_under(locked, (".mp3",)), [])
+        self.assertEqual(files_under(open_, (".mp3",)),
+                         [os.path.join(open_, "b.mp3"), os.path.join(open_, "c.mp3")])
+        self.assertEqual(sorted(os.listdir(locked)), ["a.mod"])
+        self.assert_working_folder_clean()
+
+    def test_a_file_that_vanishes_before_its_turn_is_skipped(self):
+        paths = []
+        for i in range(4):
+            paths.append(os.path.join(self.music, "%d.mod" % i))
+            write(paths[-1], made_tunes.mod("tune %d" % i, rows=64, speed=6))
+        watcher = self.converter.probe_in_background("--timeout", 600, "wait-busy")
+        time.sleep(1.0)
+        self.assertEqual(self.converter.drop(paths), 0)
+        self.assertEqual(watcher.finish(660)[0], 0, "the converter did not get busy")
+        os.remove(paths[-1])
+        turn = int(self.converter.fields()[2].split("/")[0])
+        self.assertLess(turn, 4, "the last file's turn came before it could be removed")
+        code, out = self.converter.probe("--timeout", 600, "wait-done", 4)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(files_under(self.music, (".mp3",)),
+                         [os.path.splitext(p)[0] + ".mp3" for p in paths[:-1]])
+        self.assert_working_folder_clean()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        print(__doc__.strip(), file=sys.stderr)
+        sys.exit(2)
+    BUILD = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
