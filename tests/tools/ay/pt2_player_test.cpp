@@ -160,6 +160,12 @@ TEST(Pt2Player, DetectionRestsOnTheHeadersConsistency) {
   changed = bytes;
   changed[132] = 0;  // the position list loses its end
   EXPECT_FALSE(kPt2Format.detect(changed.data(), changed.size()));
+  changed = bytes;
+  changed[110] = 0x1F;  // a control byte in the name: compressed data, not a tracker's header
+  EXPECT_FALSE(kPt2Format.detect(changed.data(), changed.size()));
+  changed = bytes;
+  changed[110] = 0xE0;  // a Cyrillic letter in a name is text
+  EXPECT_TRUE(kPt2Format.detect(changed.data(), changed.size()));
   Bytes noise(600);
   uint32_t random = 99;
   for (uint8_t& b : noise) b = static_cast<uint8_t>((random = random * 1103515245 + 12345) >> 24);

@@ -49,6 +49,14 @@ bool header_valid(const uint8_t* data, size_t size) {
     if (word_at(data, kOrnaments + 2 * i) >= size) return false;
   }
   if (word_at(data, kOrnaments) == 0) return false;  // ornament 0 is every note's default
+  // The default ornament must be whole: its length byte, loop byte and steps.
+  const size_t ornament = word_at(data, kOrnaments);
+  if (ornament + 2 > size || ornament + 2 + data[ornament] > size) return false;
+  // The name is text the tracker's editor typed (blank- or zero-padded); the
+  // rest of the header checks alone let compressed data through.
+  for (size_t i = kName; i < kPositions; ++i) {
+    if (data[i] != 0 && data[i] < 0x20) return false;
+  }
   for (size_t i = 0; i < count; ++i) {
     if (data[kPositions + i] == kEndOfPositions || !pattern_inside(data, size, data[kPositions + i])) return false;
   }
