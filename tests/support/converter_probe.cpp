@@ -8,9 +8,11 @@
 //     rect            print the screen rectangles of the window, its
 //                     client area and its status bar (left top right bottom)
 //     pid             print the converter's process id
+//     memory          print its working set and peak working set, in KiB
 //     wait-busy       wait until field 1 leaves the idle text
 //     wait-done N     wait until field 2 reads N/N and field 1 the idle text;
 //                     with -v every new text of field 2 is printed meanwhile
+//     wait-text F T   wait until field F reads the text T (UTF-8)
 //     watch SECONDS   sample the busy indicator for SECONDS and print how
 //                     often its position changed per second
 //     close           post WM_CLOSE and wait for the process to end; prints
@@ -130,23 +132,82 @@ bool wait_done(ConverterWindow& converter, int total, const Options& options) {
   }
 }
 
-// The indicator moves every 50 ms or so; sampling every millisecond or two
-// sees each move.
+std::string utf8_to_cp1251(const std::string& text) {
+  int wide_length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(wide_length, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], wide_length);
+  int length = WideCharToMultiByte(1251, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  std::string ansi(length, '\0');
+  WideCharToMultiByte(1251, 0, wide.data(), wide_length, &ansi[0], length, nullptr, nullptr);
+  return ansi;
+}
+
+bool wait_text(ConverterWindow& converter, int field, const std::string& wanted_utf8, const Options& options) {
+  const std::string wanted = utf8_to_cp1251(wanted_utf8);
+  double since = seconds_now();
+  for (;;) {
+    std::string text;
+    if (!converter.field_text(field, &text)) {
+      fail("the converter's window went away");
+      return false;
+    }
+    if (text == wanted) {
+      say(format("field %d read ", field) + wanted_utf8 + format(" at %.3f s", seconds_now()));
+      return true;
+    }
+    if (timed_out(since, options)) {
+      fail(format("field %d still reads ", field) + cp1251_to_utf8(text));
+      return false;
+    }
+    Sleep(2);
+  }
+}
+
+// The indicator moves every 50 ms or so; sampling every few milliseconds
+// sees each move. With a progress control its position is read; where the
+// status bar draws the indicator itself (no visual styles, as under Wine)
+// the filled part of the field is read from the screen instead, and the
+// rate follows from how fast the fill grows: a sweep is 101 values.
 bool watch(ConverterWindow& converter, double seconds) {
   int last = -2, changes = 0, samples = 0, shown = 0;
-  double since = seconds_now(), first_change = -1, last_change = -1;
+  int drawn = 0, sweeps = 0, last_filled = -1;
+  double first_change = -1, last_change = -1;
+  double first_time = -1, first_value = 0, last_time = -1, last_value = 0, offset = 0;
+  double since = seconds_now();
   while (seconds_now() - since < seconds) {
     int position;
     if (!converter.busy_position(&position)) return false;
     ++samples;
-    if (position >= 0) ++shown;
-    if (position >= 0 && last >= 0 && position != last) {
-      ++changes;
-      last_change = seconds_now();
-      if (first_change < 0) first_change = last_change;
+    if (position >= 0) {
+      ++shown;
+      if (last >= 0 && position != last) {
+        ++changes;
+        last_change = seconds_now();
+        if (first_change < 0) first_change = last_change;
+      }
+    } else {
+      std::string text;
+      int filled = 0, width = 0;
+      if (converter.field_text(1, &text) && text.empty() && converter.drawn_progress(&filled, &width)) {
+        ++drawn;
+        if (last_filled >= 0 && filled < last_filled - width / 2) {
+          ++sweeps;
+          offset += 101;
+        }
+        last_filled = filled;
+        double value = offset + filled * 100.0 / width;
+        last_time = seconds_now();
+        last_value = value;
+        if (first_time < 0) {
+          first_time = last_time;
+          first_value = value;
+        }
+      } else {
+        last_filled = -1;
+      }
     }
     last = position;
-    Sleep(1);
+    Sleep(position >= 0 ? 1 : 4);
   }
   double span = seconds_now() - since;
   say(format("busy indicator: %d changes in %.3f s, %.2f per second (%d of %d samples showed it)", changes,
@@ -154,6 +215,11 @@ bool watch(ConverterWindow& converter, double seconds) {
   if (changes > 1)
     say(format("busy indicator between its first and last change: %.2f per second",
                (changes - 1) / (last_change - first_change)));
+  if (drawn > 1 && last_time > first_time)
+    say(format("busy indicator drawn by the status bar: about %.2f updates per second over %.3f s "
+               "(%d sweeps, %d of %d samples)",
+               (last_value - first_value) / (last_time - first_time), last_time - first_time, sweeps, drawn,
+               samples));
   return true;
 }
 
@@ -177,7 +243,7 @@ bool close_and_wait(ConverterWindow& converter, const Options& options) {
 
 int usage() {
   fail("usage: converter_probe [--timeout SECONDS] [--title TITLE] [-v] "
-       "wait-window|fields|rect|pid|wait-busy|wait-done N|watch SECONDS|close ...");
+       "wait-window|fields|rect|pid|memory|wait-busy|wait-done N|wait-text F T|watch SECONDS|close ...");
   return 2;
 }
 
@@ -224,10 +290,20 @@ int main(int argc, char** argv) {
       ok = show_rects(converter);
     } else if (command == "pid") {
       say(format("pid %lu", converter.process_id()));
+    } else if (command == "memory") {
+      SIZE_T now = 0, peak = 0, private_bytes = 0;
+      ok = converter.memory(&now, &peak, &private_bytes);
+      if (ok)
+        say(format("memory working set %llu KiB, peak %llu KiB", (unsigned long long)(now / 1024),
+                   (unsigned long long)(peak / 1024)));
     } else if (command == "wait-busy") {
       ok = wait_busy(converter, options);
     } else if (command == "wait-done" && at + 1 < argc) {
       ok = wait_done(converter, atoi(argv[++at]), options);
+    } else if (command == "wait-text" && at + 2 < argc) {
+      int field = atoi(argv[at + 1]);
+      ok = wait_text(converter, field, argv[at + 2], options);
+      at += 2;
     } else if (command == "watch" && at + 1 < argc) {
       ok = watch(converter, atof(argv[++at]));
     } else if (command == "close") {

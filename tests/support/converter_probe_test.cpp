@@ -156,6 +156,38 @@ TEST_F(ConverterProbe, WaitsThroughABatchSeeingEveryCounterAndTheBusyIndicator) 
   EXPECT_LE(shown, samples);
 }
 
+TEST_F(ConverterProbe, WatchReadsAnIndicatorDrawnIntoTheFieldFromTheScreen) {
+  start_standin("3 1000 drawn");
+  ProbeRun run = probe("wait-busy watch 1.5");
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  std::vector<std::string> control = lines_starting(run.output, "busy indicator: ");
+  ASSERT_EQ(control.size(), 1u);
+  EXPECT_EQ(control[0].compare(0, 10, "0 changes "), 0) << control[0];
+  std::vector<std::string> drawn = lines_starting(run.output, "busy indicator drawn by the status bar: about ");
+  ASSERT_EQ(drawn.size(), 1u) << run.output;
+  double rate = 0;
+  ASSERT_EQ(sscanf(drawn[0].c_str(), "%lf", &rate), 1) << drawn[0];
+  // The stand-in moves its indicator on a 50 ms timer: no faster than 20
+  // values a second (a pixel's worth of slack), and it does move.
+  EXPECT_GT(rate, 1.0) << drawn[0];
+  EXPECT_LT(rate, 23.0) << drawn[0];
+}
+
+TEST_F(ConverterProbe, ReportsMemoryAndWaitsForAGivenText) {
+  start_standin("4 300");
+  ProbeRun run = probe("wait-text 2 3/4 memory");
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(lines_starting(run.output, "field 2 read 3/4 at ").size(), 1u) << run.output;
+  std::vector<std::string> memory = lines_starting(run.output, "memory working set ");
+  ASSERT_EQ(memory.size(), 1u) << run.output;
+  unsigned long now = 0, peak = 0;
+  ASSERT_EQ(sscanf(memory[0].c_str(), "%lu KiB, peak %lu KiB", &now, &peak), 2) << memory[0];
+  EXPECT_GT(now, 100ul);
+  EXPECT_GE(peak, now);
+  ProbeRun idle = probe("--timeout 0.3 wait-text 1 \"\xD0\xBD\xD0\xB5\xD1\x82\"");
+  EXPECT_EQ(idle.exit_code, 1) << idle.output;
+}
+
 TEST_F(ConverterProbe, WatchCountsNoChangeWhileIdle) {
   start_standin();
   ProbeRun run = probe("watch 0.3");

@@ -6,11 +6,16 @@
 //                                    second at first), then counts a batch of
 //                                    BATCH files, one every STEP_MS; again and
 //                                    again, so that a late probe sees one
+//   converter_standin_window TITLE BATCH STEP_MS drawn
+//                                    the same with the busy indicator drawn
+//                                    into the field, as the converter's
+//                                    status bar does without visual styles
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // Centred, as the converter sets every text: a leading tab.
 static const char IDLE_TEXT[] = "\t\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
@@ -18,6 +23,7 @@ static constexpr UINT_PTR INDICATOR_TIMER = 1, BATCH_TIMER = 2, START_TIMER = 3;
 
 static HWND g_bar, g_progress;
 static int g_batch, g_step_ms, g_done, g_position;
+static bool g_drawn;
 
 static void set_counter(int done, int total) {
   char text[32];
@@ -25,7 +31,26 @@ static void set_counter(int done, int total) {
   SendMessageA(g_bar, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(text));
 }
 
+static void draw_indicator(const DRAWITEMSTRUCT* item) {
+  RECT r = item->rcItem;
+  InflateRect(&r, -1, -1);
+  r.right = r.left + (r.right - r.left) * g_position / 100;
+  FillRect(item->hDC, &r, reinterpret_cast<HBRUSH>(COLOR_HIGHLIGHT + 1));
+}
+
+static void redraw_indicator() {
+  RECT part;
+  SendMessageA(g_bar, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
+  SendMessageA(g_bar, SB_SETTEXTA, 1 | SBT_OWNERDRAW, 0);
+  InvalidateRect(g_bar, &part, TRUE);
+}
+
 static void show_indicator(bool busy) {
+  if (g_drawn) {
+    if (busy) redraw_indicator();
+    else SendMessageA(g_bar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(IDLE_TEXT));
+    return;
+  }
   RECT part;
   SendMessageA(g_bar, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
   MoveWindow(g_progress, part.left + 2, part.top + 3, part.right - part.left - 8, part.bottom - part.top - 6, TRUE);
@@ -44,7 +69,8 @@ static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LP
         SetTimer(window, BATCH_TIMER, g_step_ms, nullptr);
       } else if (wparam == INDICATOR_TIMER) {
         g_position = g_position >= 100 ? 0 : g_position + 1;
-        SendMessageA(g_progress, PBM_SETPOS, g_position, 0);
+        if (g_drawn) redraw_indicator();
+        else SendMessageA(g_progress, PBM_SETPOS, g_position, 0);
       } else if (wparam == BATCH_TIMER) {
         if (++g_done < g_batch) {
           set_counter(g_done + 1, g_batch);
@@ -57,6 +83,12 @@ static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LP
         }
       }
       return 0;
+    case WM_DRAWITEM:
+      if (reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)->hwndItem == g_bar) {
+        draw_indicator(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+        return TRUE;
+      }
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -67,9 +99,10 @@ static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LP
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (__argc < 2) return 2;
   const char* title = __argv[1];
-  if (__argc == 4) {
+  if (__argc >= 4) {
     g_batch = atoi(__argv[2]);
     g_step_ms = atoi(__argv[3]);
+    g_drawn = __argc == 5 && !strcmp(__argv[4], "drawn");
   }
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);

@@ -1,6 +1,7 @@
 #include "tests/support/converter_window.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 const char CONVERTER_TITLE[] = " quarvo converter";
 const char CONVERTER_IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
@@ -102,6 +103,55 @@ bool ConverterWindow::busy_position(int* position) {
   return true;
 }
 
+bool ConverterWindow::field_screen_rect(int index, RECT* rect) {
+  if (!alive()) return false;
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutA(status_bar_, SB_GETRECT, index, reinterpret_cast<LPARAM>(remote_buffer_),
+                           SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &got) ||
+      !got)
+    return false;
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(process_, remote_buffer_, rect, sizeof *rect, &read) || read != sizeof *rect) return false;
+  MapWindowPoints(status_bar_, nullptr, reinterpret_cast<POINT*>(rect), 2);
+  return true;
+}
+
+bool ConverterWindow::drawn_progress(int* filled, int* width) {
+  RECT field;
+  if (!field_screen_rect(1, &field)) return false;
+  // The fill leaves a pixel of the field's own on each side.
+  int left = field.left + 1, row = (field.top + field.bottom) / 2;
+  *width = field.right - field.left - 2;
+  if (*width <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = *width;
+  info.bmiHeader.biHeight = 1;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP line = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = line && bits;
+  if (ok) {
+    HGDIOBJ previous = SelectObject(memory, line);
+    ok = BitBlt(memory, 0, 0, *width, 1, screen, left, row, SRCCOPY) != 0;
+    GdiFlush();
+    COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    DWORD wanted = (GetRValue(highlight) << 16) | (GetGValue(highlight) << 8) | GetBValue(highlight);
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    *filled = 0;
+    for (int x = 0; x < *width; ++x)
+      if ((pixels[x] & 0xFFFFFF) == wanted) ++*filled;
+    SelectObject(memory, previous);
+  }
+  if (line) DeleteObject(line);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
 bool ConverterWindow::window_rect(RECT* rect) const { return alive() && GetWindowRect(window_, rect); }
 
 bool ConverterWindow::client_rect(RECT* rect) const {
@@ -112,6 +162,18 @@ bool ConverterWindow::client_rect(RECT* rect) const {
 
 bool ConverterWindow::status_bar_rect(RECT* rect) const {
   return alive() && GetWindowRect(status_bar_, rect);
+}
+
+bool ConverterWindow::memory(SIZE_T* working_set, SIZE_T* peak_working_set, SIZE_T* private_bytes) const {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  if (!process_ ||
+      !GetProcessMemoryInfo(process_, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    return false;
+  *working_set = counters.WorkingSetSize;
+  *peak_working_set = counters.PeakWorkingSetSize;
+  *private_bytes = counters.PrivateUsage;
+  return true;
 }
 
 bool ConverterWindow::close() { return alive() && PostMessageA(window_, WM_CLOSE, 0, 0); }

@@ -40,10 +40,21 @@ class ConverterWindow {
   // is shown, -1 while it is hidden (the field shows text then).
   bool busy_position(int* position);
 
+  // Where status field `index` lies on the screen.
+  bool field_screen_rect(int index, RECT* rect);
+  // The busy indicator as the status bar draws it itself when it makes no
+  // progress control: how many pixels of field 1's middle row, of `width`,
+  // are in the highlight colour that fills it. Read from the screen.
+  bool drawn_progress(int* filled, int* width);
+
   // Screen rectangles of the whole window, its client area and its status bar.
   bool window_rect(RECT* rect) const;
   bool client_rect(RECT* rect) const;
   bool status_bar_rect(RECT* rect) const;
+
+  // The converter's working set now and at its peak, and its private
+  // bytes, as Windows counts them (Wine leaves the private bytes 0).
+  bool memory(SIZE_T* working_set, SIZE_T* peak_working_set, SIZE_T* private_bytes) const;
 
   // Asks the window to close, as its close box does.
   bool close();
