@@ -32,15 +32,22 @@ sf_count_t source_seek(sf_count_t offset, int whence, void* user) {
 }
 
 // Up to `count` bytes at `offset` of the whole file or memory.
-size_t read_at(const Source& source, int64_t offset, void* buffer, int64_t count) {
+size_t read_at(Source& source, int64_t offset, void* buffer, int64_t count) {
   if (count <= 0 || offset < 0 || offset >= source.size) return 0;
   const int64_t n = std::min<int64_t>(count, source.size - offset);
   if (source.data) {
     std::memcpy(buffer, source.data + offset, static_cast<size_t>(n));
     return static_cast<size_t>(n);
   }
-  if (seek_file(source.file, offset, SEEK_SET) != 0) return 0;
-  return std::fread(buffer, 1, static_cast<size_t>(n), source.file);
+  // Samples are read in order: a seek only where the reads jump. (The
+  // Windows C library drops its buffer at every seek.)
+  if (offset != source.file_position && seek_file(source.file, offset, SEEK_SET) != 0) {
+    source.file_position = -1;
+    return 0;
+  }
+  const size_t got = std::fread(buffer, 1, static_cast<size_t>(n), source.file);
+  source.file_position = got == static_cast<size_t>(n) ? offset + static_cast<int64_t>(got) : -1;
+  return got;
 }
 
 sf_count_t source_read(void* buffer, sf_count_t count, void* user) {
@@ -99,7 +106,7 @@ uint32_t little_endian_32(const uint8_t* bytes) {
 // Whether the items of a LIST chunk's `length` bytes at `start` each lie
 // inside it, walked as libsndfile walks them: an id, then a size (read even
 // when the id ends the chunk), except for the list types that have none.
-bool list_items_fit(const Source& source, int64_t start, int64_t length) {
+bool list_items_fit(Source& source, int64_t start, int64_t length) {
   int64_t at = 0;
   uint8_t head[4];
   while (at < length) {

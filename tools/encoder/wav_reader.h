@@ -56,6 +56,7 @@ class WavReader {
     int64_t base = 0;      // where the view libsndfile sees begins
     int64_t position = 0;  // within the view
     std::vector<int64_t> masked_ids;  // chunk ids that read as "JUNK"
+    int64_t file_position = -1;       // where `file` stands, when known
   };
 
  private:
