@@ -64,7 +64,10 @@ class ReadOnlyFolder:
             subprocess.run(["chattr", "-i", self.path], check=False)
 
 
-class EndToEnd(unittest.TestCase):
+class ConverterCase(unittest.TestCase):
+    """A fresh working folder and music folder for each case, the converter
+    started in the first by the case itself."""
+
     @classmethod
     def setUpClass(cls):
         cls.session = Session("end-to-end")
@@ -78,11 +81,15 @@ class EndToEnd(unittest.TestCase):
         self.work = os.path.join(self.root, "converter")
         self.music = os.path.join(self.root, "music")
         os.makedirs(self.music)
-        self.converter = Converter(self.session, BUILD, self.work)
+        self.converter = None
+
+    def start_converter(self, renderer=None, encoder=None):
+        self.converter = Converter(self.session, BUILD, self.work, renderer=renderer, encoder=encoder)
         self.converter.start()
 
     def tearDown(self):
-        self.converter.stop()
+        if self.converter:
+            self.converter.stop()
         shutil.rmtree(self.root, ignore_errors=True)
 
     def assert_working_folder_clean(self):
@@ -100,7 +107,10 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(code, 0, out)
         return counters(out)
 
+
+class EndToEnd(ConverterCase):
     def test_mixed_drop_converts_every_tune_beside_its_source_and_skips_the_rest(self):
+        self.start_converter()
         m = self.music
         tune = os.path.join(m, "made tune.mod")
         cyrillic = os.path.join(m, "гамма.ym")  # a name in code page 1251
@@ -153,6 +163,7 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(all(c.startswith("0/") for c in seen[:seen.index("1/9")]), seen)
 
     def test_bit_rate_changed_during_a_batch_applies_from_the_next_file_on(self):
+        self.start_converter()
         paths = []
         for i in range(8):
             paths.append(os.path.join(self.music, "%d.mod" % (i + 1)))
@@ -183,6 +194,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(rates, sorted(rates), rates)
 
     def test_closing_the_window_during_a_batch_ends_the_process_at_once_with_exit_code_0(self):
+        self.start_converter()
         paths = []
         for i in range(4):
             paths.append(os.path.join(self.music, "%d.mod" % i))
@@ -198,6 +210,7 @@ class EndToEnd(unittest.TestCase):
         print("\nclose during a batch: " + out.strip(), file=sys.stderr)
 
     def test_a_read_only_target_folder_costs_its_own_files_only(self):
+        self.start_converter()
         locked = os.path.join(self.music, "locked")
         open_ = os.path.join(self.music, "open")
         write(os.path.join(locked, "a.mod"), made_tunes.mod("a"))
@@ -214,6 +227,7 @@ class EndToEnd(unittest.TestCase):
         self.assert_working_folder_clean()
 
     def test_a_file_that_vanishes_before_its_turn_is_skipped(self):
+        self.start_converter()
         paths = []
         for i in range(4):
             paths.append(os.path.join(self.music, "%d.mod" % i))
@@ -229,6 +243,76 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(code, 0, out)
         self.assertEqual(files_under(self.music, (".mp3",)),
                          [os.path.splitext(p)[0] + ".mp3" for p in paths[:-1]])
+        self.assert_working_folder_clean()
+
+
+def windows_length(path):
+    """The length of `path` as the converter sees it, on Wine's Z: drive."""
+    return len("Z:") + len(path.encode("cp1251"))
+
+
+def every_file(folder):
+    found = set()
+    for where, _, names in os.walk(folder):
+        found |= {os.path.join(where, n) for n in names}
+    return found
+
+
+class HardCases(ConverterCase):
+    """What a real collection brings: very long paths, big drops, an engine
+    that crashes on a file."""
+
+    def test_paths_longer_than_260_characters_are_refused_never_cut(self):
+        self.start_converter()
+        tree = os.path.join(self.music, "tree")
+        ok = os.path.join(tree, "fine.mod")
+        write(ok, made_tunes.mod("fine"))
+        # A folder that can be listed holding a file whose full path is too
+        # long, and a folder whose own path is too long.
+        near = os.path.join(tree, "n" * 120, "m" * (255 - windows_length(os.path.join(tree, "n" * 120)) - 2))
+        long_file = os.path.join(near, "a tune with a long name.mod")
+        write(long_file, made_tunes.mod("too long"))
+        beyond = os.path.join(tree, "b" * 150, "c" * 150)
+        write(os.path.join(beyond, "x.mod"), made_tunes.mod("beyond"))
+        self.assertLess(windows_length(near), 260)
+        self.assertGreater(windows_length(long_file), 260)
+        self.assertGreater(windows_length(beyond), 260)
+        before = every_file(self.root)
+
+        watcher = self.converter.probe_in_background("--timeout", 600, "wait-done", "any")
+        time.sleep(1.0)
+        self.assertEqual(self.converter.drop([tree]), 0)
+        code, out = watcher.finish(660)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(every_file(self.root) - before, {os.path.join(tree, "fine.mp3")})
+        self.assertEqual(before - every_file(self.root), set())
+        self.assert_working_folder_clean()
+
+    def test_a_thousand_files_dropped_at_once_make_one_batch(self):
+        nothing = os.path.join(BUILD, "bench", "do_nothing.exe")
+        self.start_converter(renderer=nothing, encoder=nothing)
+        paths = [os.path.join(self.music, "tune %04d.mod" % i) for i in range(1000)]
+        for path in paths:
+            write(path, b"x")
+        watcher = self.converter.probe_in_background("--timeout", 300, "wait-text", 2, "1/1000")
+        time.sleep(1.0)
+        self.assertEqual(self.converter.drop(paths, timeout=120), 0)
+        code, out = watcher.finish(360)
+        self.assertEqual(code, 0, out)
+        # Its thousand do-nothing runs are not waited for.
+        exit_code, _, out = self.converter.close()
+        self.assertEqual(exit_code, 0, out)
+
+    def test_a_renderer_that_crashes_on_a_file_costs_that_file_only(self):
+        self.start_converter(renderer=os.path.join(BUILD, "tests", "app", "crashing_renderer.exe"))
+        shutil.copy(os.path.join(BUILD, "tools", "amiga.exe"), os.path.join(self.work, "amiga_real.exe"))
+        names = ["1 first.mod", "2 crash.mod", "3 last.dro"]
+        for name in names:
+            write(os.path.join(self.music, name),
+                  made_tunes.dro(name) if name.endswith(".dro") else made_tunes.mod(name))
+        self.convert([os.path.join(self.music, n) for n in names], total=3)
+        self.assertEqual(files_under(self.music, (".mp3",)),
+                         [os.path.join(self.music, "1 first.mp3"), os.path.join(self.music, "3 last.mp3")])
         self.assert_working_folder_clean()
 
 

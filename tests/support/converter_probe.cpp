@@ -11,7 +11,8 @@
 //     memory          print its working set and peak working set, in KiB
 //     wait-busy       wait until field 1 leaves the idle text
 //     wait-done N     wait until field 2 reads N/N and field 1 the idle text;
-//                     with -v every new text of field 2 is printed meanwhile
+//                     with -v every new text of field 2 is printed meanwhile;
+//                     N "any" takes any count of one or more
 //     wait-text F T   wait until field F reads the text T (UTF-8)
 //     watch SECONDS   sample the busy indicator for SECONDS and print how
 //                     often its position changed per second
@@ -108,6 +109,16 @@ bool wait_busy(ConverterWindow& converter, const Options& options) {
   }
 }
 
+// "k/k" with k >= 1.
+bool batch_counted_out(const std::string& counter) {
+  size_t slash = counter.find('/');
+  if (slash == std::string::npos || slash == 0) return false;
+  std::string done = counter.substr(0, slash);
+  return done == counter.substr(slash + 1) && done.find_first_not_of("0123456789") == std::string::npos &&
+         atoi(done.c_str()) >= 1;
+}
+
+// A total below 0 takes any finished count.
 bool wait_done(ConverterWindow& converter, int total, const Options& options) {
   const std::string finished = format("%d/%d", total, total);
   std::string last_counter;
@@ -120,8 +131,8 @@ bool wait_done(ConverterWindow& converter, int total, const Options& options) {
     }
     if (options.verbose && counter != last_counter) say("field 2: " + counter);
     last_counter = counter;
-    if (counter == finished && indicator == CONVERTER_IDLE_TEXT) {
-      say(format("done %s at %.3f s", finished.c_str(), seconds_now()));
+    if ((total < 0 ? batch_counted_out(counter) : counter == finished) && indicator == CONVERTER_IDLE_TEXT) {
+      say(format("done %s at %.3f s", counter.c_str(), seconds_now()));
       return true;
     }
     if (timed_out(since, options)) {
@@ -299,7 +310,8 @@ int main(int argc, char** argv) {
     } else if (command == "wait-busy") {
       ok = wait_busy(converter, options);
     } else if (command == "wait-done" && at + 1 < argc) {
-      ok = wait_done(converter, atoi(argv[++at]), options);
+      ++at;
+      ok = wait_done(converter, strcmp(argv[at], "any") ? atoi(argv[at]) : -1, options);
     } else if (command == "wait-text" && at + 2 < argc) {
       int field = atoi(argv[at + 1]);
       ok = wait_text(converter, field, argv[at + 2], options);

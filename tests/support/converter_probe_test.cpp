@@ -144,6 +144,11 @@ TEST_F(ConverterProbe, WaitsThroughABatchSeeingEveryCounterAndTheBusyIndicator) 
   for (size_t i = 1; i < counters.size(); ++i) EXPECT_EQ(counters[i][0], counters[i - 1][0] + 1) << run.output;
   EXPECT_EQ(lines_starting(run.output, "done ").size(), 1u);
   ASSERT_EQ(lines_starting(run.output, "busy at ").size(), 1u);
+  ProbeRun any = probe("wait-busy wait-done any");
+  ASSERT_EQ(any.exit_code, 0) << any.output;
+  std::vector<std::string> done = lines_starting(any.output, "done ");
+  ASSERT_EQ(done.size(), 1u) << any.output;
+  EXPECT_EQ(done[0].compare(0, 4, "4/4 "), 0) << done[0];
 
   std::vector<std::string> watched = lines_starting(run.output, "busy indicator: ");
   ASSERT_EQ(watched.size(), 1u);
@@ -206,6 +211,8 @@ TEST_F(ConverterProbe, WaitsEndWithExitCodeOneAtTheirTimeOut) {
   // Idle "0/0" is not the end of a batch of none either: it needs the count.
   ProbeRun busy = probe("--timeout 0.5 wait-busy");
   EXPECT_EQ(busy.exit_code, 1) << busy.output;
+  ProbeRun any = probe("--timeout 0.5 wait-done any");
+  EXPECT_EQ(any.exit_code, 1) << any.output;
 }
 
 TEST_F(ConverterProbe, CloseEndsTheProcessAndReportsItsExitCode) {

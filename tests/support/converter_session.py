@@ -71,6 +71,9 @@ class Session:
             LC_ALL="ru_RU.UTF-8",
             QUARVO_WINEPREFIX=self.prefix,
             WINEPREFIX=self.prefix,
+            # A program that crashes ends, as it would on a desktop where
+            # nobody waits to debug it, instead of waiting for a debugger.
+            WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d",
         )
         self._prepare_prefix()
 
