@@ -69,16 +69,18 @@ bool ConverterWindow::field_text(int index, std::string* text, std::string* raw)
   if (raw) raw->clear();
   if (length == 0) return true;
   if (length >= REMOTE_BUFFER_SIZE) return false;
-  DWORD_PTR ignored = 0;
+  // The text may change between the two messages; the length that counts
+  // is the one that SB_GETTEXTA answers with the text it copied.
+  DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTA, index, reinterpret_cast<LPARAM>(remote_buffer_),
-                           SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &ignored))
+                           SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &copied))
     return false;
+  length = LOWORD(copied);
+  if (length >= REMOTE_BUFFER_SIZE) return false;
   char local[REMOTE_BUFFER_SIZE] = {};
   SIZE_T got = 0;
   if (!ReadProcessMemory(process_, remote_buffer_, local, length + 1, &got)) return false;
   local[length] = '\0';
-  // The text may have changed between the two messages; the second one is
-  // the one read.
   if (raw) *raw = local;
   const char* shown = local;
   while (*shown == '\t') ++shown;
