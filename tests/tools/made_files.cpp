@@ -119,66 +119,66 @@ Bytes make_dro(int tone_ms, int silence_ms, const std::string& title, const std:
   return dro;
 }
 
-Bytes make_wav(const WavSpec& spec) {
-  const uint32_t bytes_per_sample = spec.bits / 8;
+Bytes make_wav(const WavLayout& layout) {
+  const uint32_t bytes_per_sample = layout.bits / 8;
   Bytes data;
-  for (uint32_t frame = 0; frame < spec.frames; ++frame) {
-    for (int channel = 0; channel < spec.channels; ++channel) {
-      const double value = 0.5 * std::sin(2 * 3.14159265358979323846 * (440.0 + 110 * channel) * frame / spec.sample_rate);
-      if (spec.format_tag == 3 && spec.bits == 32) {
+  for (uint32_t frame = 0; frame < layout.frames; ++frame) {
+    for (int channel = 0; channel < layout.channels; ++channel) {
+      const double value = 0.5 * std::sin(2 * 3.14159265358979323846 * (440.0 + 110 * channel) * frame / layout.sample_rate);
+      if (layout.format_tag == 3 && layout.bits == 32) {
         float f = static_cast<float>(value);
         uint32_t raw;
         std::memcpy(&raw, &f, 4);
         put32(&data, raw);
-      } else if (spec.format_tag == 3 && spec.bits == 64) {
+      } else if (layout.format_tag == 3 && layout.bits == 64) {
         double d = value;
         uint64_t raw;
         std::memcpy(&raw, &d, 8);
         put32(&data, static_cast<uint32_t>(raw));
         put32(&data, static_cast<uint32_t>(raw >> 32));
-      } else if (spec.bits == 8) {
+      } else if (layout.bits == 8) {
         data.push_back(static_cast<uint8_t>(128 + std::lround(value * 127)));
       } else {
-        const int64_t full = std::llround(value * ((1LL << (spec.bits - 1)) - 1));
+        const int64_t full = std::llround(value * ((1LL << (layout.bits - 1)) - 1));
         for (uint32_t i = 0; i < bytes_per_sample; ++i) data.push_back(static_cast<uint8_t>(full >> (8 * i)));
       }
     }
   }
   Bytes info;
-  if (!spec.title.empty() || !spec.artist.empty()) {
+  if (!layout.title.empty() || !layout.artist.empty()) {
     Bytes body = {'I', 'N', 'F', 'O'};
-    if (!spec.title.empty()) put_tag(&body, "INAM", spec.title);
-    if (!spec.artist.empty()) put_tag(&body, "IART", spec.artist);
+    if (!layout.title.empty()) put_tag(&body, "INAM", layout.title);
+    if (!layout.artist.empty()) put_tag(&body, "IART", layout.artist);
     info = {'L', 'I', 'S', 'T'};
     put32(&info, static_cast<uint32_t>(body.size()));
     info.insert(info.end(), body.begin(), body.end());
   }
   Bytes fmt = {'f', 'm', 't', ' '};
-  const bool extensible = spec.format_tag == 0xFFFE;
+  const bool extensible = layout.format_tag == 0xFFFE;
   put32(&fmt, extensible ? 40 : 16);
-  put16(&fmt, spec.format_tag);
-  put16(&fmt, spec.channels);
-  put32(&fmt, spec.sample_rate);
-  put32(&fmt, spec.sample_rate * spec.channels * bytes_per_sample);
-  put16(&fmt, static_cast<unsigned>(spec.channels * bytes_per_sample));
-  put16(&fmt, spec.bits);
+  put16(&fmt, layout.format_tag);
+  put16(&fmt, layout.channels);
+  put32(&fmt, layout.sample_rate);
+  put32(&fmt, layout.sample_rate * layout.channels * bytes_per_sample);
+  put16(&fmt, static_cast<unsigned>(layout.channels * bytes_per_sample));
+  put16(&fmt, layout.bits);
   if (extensible) {
     put16(&fmt, 22);
-    put16(&fmt, spec.bits);
-    put32(&fmt, spec.channels == 2 ? 3 : 4);  // channel mask
+    put16(&fmt, layout.bits);
+    put32(&fmt, layout.channels == 2 ? 3 : 4);  // channel mask
     // KSDATAFORMAT_SUBTYPE_PCM
     const uint8_t guid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     fmt.insert(fmt.end(), guid, guid + 16);
   }
   Bytes body = {'W', 'A', 'V', 'E'};
   body.insert(body.end(), fmt.begin(), fmt.end());
-  if (spec.odd_chunk_before_data) body.insert(body.end(), {'j', 'u', 'n', 'k', 3, 0, 0, 0, 'x', 'y', 'z', 0});
-  if (!spec.info_after_data) body.insert(body.end(), info.begin(), info.end());
+  if (layout.odd_chunk_before_data) body.insert(body.end(), {'j', 'u', 'n', 'k', 3, 0, 0, 0, 'x', 'y', 'z', 0});
+  if (!layout.info_after_data) body.insert(body.end(), info.begin(), info.end());
   body.insert(body.end(), {'d', 'a', 't', 'a'});
-  put32(&body, spec.override_data_size ? spec.data_size : static_cast<uint32_t>(data.size()));
+  put32(&body, layout.override_data_size ? layout.data_size : static_cast<uint32_t>(data.size()));
   body.insert(body.end(), data.begin(), data.end());
   if (data.size() & 1) body.push_back(0);
-  if (spec.info_after_data) body.insert(body.end(), info.begin(), info.end());
+  if (layout.info_after_data) body.insert(body.end(), info.begin(), info.end());
   Bytes wav = {'R', 'I', 'F', 'F'};
   put32(&wav, static_cast<uint32_t>(body.size()));
   wav.insert(wav.end(), body.begin(), body.end());

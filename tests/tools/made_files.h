@@ -20,7 +20,7 @@ Bytes make_mod(bool loops, const std::string& title = "made tune");
 Bytes make_dro(int tone_ms, int silence_ms, const std::string& title, const std::string& author);
 
 // A canonical WAV file's layout, each field overridable.
-struct WavSpec {
+struct WavLayout {
   uint16_t format_tag = 1;  // 1 PCM, 3 IEEE float, 0xFFFE extensible
   uint16_t channels = 2;
   uint32_t sample_rate = 44100;
@@ -34,8 +34,8 @@ struct WavSpec {
   std::string artist;                  // IART
 };
 
-// A WAV with a sine-ish test signal per the spec.
-Bytes make_wav(const WavSpec& spec);
+// A WAV with a sine-ish test signal per the layout.
+Bytes make_wav(const WavLayout& layout);
 
 // Bytes to and from files.
 bool write_file(const std::string& path, const Bytes& bytes);

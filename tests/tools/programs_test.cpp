@@ -110,10 +110,10 @@ TEST_F(Programs, RendererRefusesBadInputWithOneLineAndLeavesNothing) {
 }
 
 TEST_F(Programs, EncoderWritesAnMp3WithUtf16AndLatin1TagsFromTheInfoChunk) {
-  tools_test::WavSpec spec;
-  spec.title = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";  // a Cyrillic title
-  spec.artist = "Caf\xC3\xA9";
-  ASSERT_TRUE(tools_test::write_file(in_cwd("tune.wav"), tools_test::make_wav(spec)));
+  tools_test::WavLayout layout;
+  layout.title = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";  // a Cyrillic title
+  layout.artist = "Caf\xC3\xA9";
+  ASSERT_TRUE(tools_test::write_file(in_cwd("tune.wav"), tools_test::make_wav(layout)));
   const ToolRun run = suxx({"-b", "192", "-m", "m", in_cwd("tune.wav"), music("tune.mp3")});
   ASSERT_EQ(run.exit_code, 0) << run.error_output;
   EXPECT_NE(run.error_output.find("192 kbit/s"), std::string::npos) << run.error_output;
@@ -131,7 +131,7 @@ TEST_F(Programs, EncoderWritesAnMp3WithUtf16AndLatin1TagsFromTheInfoChunk) {
 }
 
 TEST_F(Programs, EncoderGivesAWavWithoutInfoNoTitleFrames) {
-  ASSERT_TRUE(tools_test::write_file(in_cwd("plain.wav"), tools_test::make_wav(tools_test::WavSpec())));
+  ASSERT_TRUE(tools_test::write_file(in_cwd("plain.wav"), tools_test::make_wav(tools_test::WavLayout())));
   const ToolRun run = suxx({"--quiet", "-b", "200", in_cwd("plain.wav"), music("plain.mp3")});
   ASSERT_EQ(run.exit_code, 0) << run.error_output;
   EXPECT_TRUE(run.error_output.empty()) << run.error_output;
@@ -142,7 +142,7 @@ TEST_F(Programs, EncoderGivesAWavWithoutInfoNoTitleFrames) {
 }
 
 TEST_F(Programs, EncoderTakesTheNearestStandardBitRate) {
-  ASSERT_TRUE(tools_test::write_file(in_cwd("a.wav"), tools_test::make_wav(tools_test::WavSpec())));
+  ASSERT_TRUE(tools_test::write_file(in_cwd("a.wav"), tools_test::make_wav(tools_test::WavLayout())));
   const ToolRun run = suxx({"-b", "200", "-m", "s", in_cwd("a.wav"), music("a.mp3")});
   ASSERT_EQ(run.exit_code, 0) << run.error_output;
   EXPECT_NE(run.error_output.find("192 kbit/s"), std::string::npos) << run.error_output;
@@ -150,13 +150,13 @@ TEST_F(Programs, EncoderTakesTheNearestStandardBitRate) {
 
 TEST_F(Programs, EncoderReplacesAnExistingMp3OnlyWithAFinishedOne) {
   ASSERT_TRUE(tools_test::write_file(music("out.mp3"), Bytes{'o', 'l', 'd'}));
-  Bytes bad = tools_test::make_wav(tools_test::WavSpec());
+  Bytes bad = tools_test::make_wav(tools_test::WavLayout());
   bad.resize(30);
   ASSERT_TRUE(tools_test::write_file(in_cwd("bad.wav"), bad));
   ToolRun run = suxx({"-b", "128", in_cwd("bad.wav"), music("out.mp3")});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(read_text(music("out.mp3")), "old");
-  ASSERT_TRUE(tools_test::write_file(in_cwd("good.wav"), tools_test::make_wav(tools_test::WavSpec())));
+  ASSERT_TRUE(tools_test::write_file(in_cwd("good.wav"), tools_test::make_wav(tools_test::WavLayout())));
   run = suxx({"-b", "128", in_cwd("good.wav"), music("out.mp3")});
   EXPECT_EQ(run.exit_code, 0) << run.error_output;
   EXPECT_GT(read_text(music("out.mp3")).size(), 1000u);
@@ -166,7 +166,7 @@ TEST_F(Programs, EncoderReplacesAnExistingMp3OnlyWithAFinishedOne) {
 }
 
 TEST_F(Programs, EncoderRefusesBadWavsAndUnknownOptions) {
-  tools_test::WavSpec surround;
+  tools_test::WavLayout surround;
   surround.channels = 6;
   ASSERT_TRUE(tools_test::write_file(in_cwd("six.wav"), tools_test::make_wav(surround)));
   ASSERT_TRUE(tools_test::write_file(in_cwd("text.wav"), Bytes{'h', 'e', 'l', 'l', 'o'}));

@@ -13,7 +13,7 @@ namespace {
 
 using tools_test::Bytes;
 using tools_test::make_wav;
-using tools_test::WavSpec;
+using tools_test::WavLayout;
 
 class WavInput : public testing::Test {
  protected:
@@ -50,12 +50,12 @@ struct FormatCase {
 class WavFormats : public WavInput, public testing::WithParamInterface<FormatCase> {};
 
 TEST_P(WavFormats, ReadsEverySampleAtFullScale) {
-  WavSpec spec;
-  spec.format_tag = GetParam().format_tag;
-  spec.bits = GetParam().bits;
-  spec.channels = GetParam().channels;
-  spec.frames = 4410;
-  ASSERT_EQ(read_all(make_wav(spec)), 4410) << error_;
+  WavLayout layout;
+  layout.format_tag = GetParam().format_tag;
+  layout.bits = GetParam().bits;
+  layout.channels = GetParam().channels;
+  layout.frames = 4410;
+  ASSERT_EQ(read_all(make_wav(layout)), 4410) << error_;
   EXPECT_EQ(reader_->channels(), GetParam().channels);
   EXPECT_EQ(reader_->sample_rate(), 44100);
   // Frame 1000 of a 440 Hz sine at half scale, whatever the depth.
@@ -81,12 +81,12 @@ TEST_F(WavInput, FloatSamplesBeyondFullScaleClipAndNotANumberIsSilence) {
   constexpr size_t kCount = sizeof values / sizeof values[0];
   for (uint16_t bits : {32, 64}) {
     SCOPED_TRACE(bits);
-    WavSpec spec;
-    spec.format_tag = 3;
-    spec.bits = bits;
-    spec.channels = 1;
-    spec.frames = kCount;
-    Bytes wav = make_wav(spec);
+    WavLayout layout;
+    layout.format_tag = 3;
+    layout.bits = bits;
+    layout.channels = 1;
+    layout.frames = kCount;
+    Bytes wav = make_wav(layout);
     for (size_t i = 0; i < kCount; ++i) {
       // The samples follow the 44-byte canonical header.
       uint8_t* at = wav.data() + 44 + i * bits / 8;
@@ -107,13 +107,13 @@ TEST_F(WavInput, FloatSamplesBeyondFullScaleClipAndNotANumberIsSilence) {
 }
 
 TEST_F(WavInput, ReadsInfoTextsWhereverTheChunkIs) {
-  WavSpec spec;
-  spec.title = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";
-  spec.artist = "Composer";
-  spec.info_after_data = true;
-  spec.odd_chunk_before_data = true;
-  ASSERT_EQ(read_all(make_wav(spec)), 44100) << error_;
-  EXPECT_EQ(reader_->tags().title, spec.title);
+  WavLayout layout;
+  layout.title = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F";
+  layout.artist = "Composer";
+  layout.info_after_data = true;
+  layout.odd_chunk_before_data = true;
+  ASSERT_EQ(read_all(make_wav(layout)), 44100) << error_;
+  EXPECT_EQ(reader_->tags().title, layout.title);
   EXPECT_EQ(reader_->tags().artist, "Composer");
   EXPECT_TRUE(reader_->tags().any_title_field());
 }
@@ -123,9 +123,9 @@ TEST_F(WavInput, ReadsInfoTextsWhereverTheChunkIs) {
 // the first for ever. The audio is still encoded, without the list's texts.
 TEST_F(WavInput, DamagedListChunkIsSkippedWithAWarning) {
   auto with_list = [](const Bytes& list_body) {
-    WavSpec spec;
-    spec.frames = 2000;
-    Bytes wav = make_wav(spec);
+    WavLayout layout;
+    layout.frames = 2000;
+    Bytes wav = make_wav(layout);
     Bytes list = {'L', 'I', 'S', 'T'};
     for (int i = 0; i < 4; ++i) list.push_back(static_cast<uint8_t>(list_body.size() >> (8 * i)));
     list.insert(list.end(), list_body.begin(), list_body.end());
@@ -157,53 +157,53 @@ TEST_F(WavInput, DamagedListChunkIsSkippedWithAWarning) {
 }
 
 TEST_F(WavInput, NoInfoChunkMeansNoTitleFields) {
-  ASSERT_EQ(read_all(make_wav(WavSpec())), 44100) << error_;
+  ASSERT_EQ(read_all(make_wav(WavLayout())), 44100) << error_;
   EXPECT_FALSE(reader_->tags().any_title_field());
 }
 
 TEST_F(WavInput, DataSizeOfZeroOrAllOnesReadsToTheEndWithoutWarning) {
   for (uint32_t size : {0u, 0xFFFFFFFFu}) {
-    WavSpec spec;
-    spec.override_data_size = true;
-    spec.data_size = size;
-    spec.frames = 22050;
-    EXPECT_EQ(read_all(make_wav(spec)), 22050) << size << ": " << error_;
+    WavLayout layout;
+    layout.override_data_size = true;
+    layout.data_size = size;
+    layout.frames = 22050;
+    EXPECT_EQ(read_all(make_wav(layout)), 22050) << size << ": " << error_;
     EXPECT_TRUE(reader_->warnings().empty()) << size;
   }
 }
 
 TEST_F(WavInput, DataChunkClaimingMoreThanTheFileEncodesWhatIsThereWithAWarning) {
-  WavSpec spec;
-  spec.frames = 1000;
-  spec.override_data_size = true;
-  spec.data_size = 400000;
-  EXPECT_EQ(read_all(make_wav(spec)), 1000) << error_;
+  WavLayout layout;
+  layout.frames = 1000;
+  layout.override_data_size = true;
+  layout.data_size = 400000;
+  EXPECT_EQ(read_all(make_wav(layout)), 1000) << error_;
   ASSERT_EQ(reader_->warnings().size(), 1u);
   EXPECT_NE(reader_->warnings()[0].find("400000"), std::string::npos);
 }
 
 TEST_F(WavInput, RejectsBadWavsWithAReason) {
   std::vector<Bytes> bad;
-  WavSpec three_channels;
+  WavLayout three_channels;
   three_channels.channels = 3;
   bad.push_back(make_wav(three_channels));
-  WavSpec adpcm;
+  WavLayout adpcm;
   adpcm.format_tag = 2;
   adpcm.bits = 4;
   bad.push_back(make_wav(adpcm));
-  WavSpec odd_depth;
+  WavLayout odd_depth;
   odd_depth.bits = 48;
   bad.push_back(make_wav(odd_depth));
-  Bytes zero_channels = make_wav(WavSpec());
+  Bytes zero_channels = make_wav(WavLayout());
   zero_channels[22] = 0;
   bad.push_back(zero_channels);
-  Bytes no_data = make_wav(WavSpec());
+  Bytes no_data = make_wav(WavLayout());
   no_data[36] = 'x';  // the data chunk renamed away
   bad.push_back(no_data);
-  Bytes no_fmt = make_wav(WavSpec());
+  Bytes no_fmt = make_wav(WavLayout());
   no_fmt[12] = 'x';
   bad.push_back(no_fmt);
-  Bytes not_riff = make_wav(WavSpec());
+  Bytes not_riff = make_wav(WavLayout());
   not_riff[0] = 'X';
   bad.push_back(not_riff);
   Bytes noise(5000);
@@ -220,7 +220,7 @@ TEST_F(WavInput, RejectsBadWavsWithAReason) {
 }
 
 TEST_F(WavInput, HeaderTruncatedAtAnyByteIsRejected) {
-  const Bytes whole = make_wav(WavSpec());
+  const Bytes whole = make_wav(WavLayout());
   // 44 bytes of header: RIFF, fmt and the data chunk's own header.
   for (size_t cut = 0; cut <= 44; ++cut) {
     const Bytes truncated(whole.begin(), whole.begin() + static_cast<long>(cut));

@@ -205,7 +205,7 @@ void RequesterTest::add_to_log(const std::string& line) {
   log_.push_back(line);
 }
 
-OtherGuiThread::OtherGuiThread(std::vector<Spec> windows) : specs_(std::move(windows)) {
+OtherGuiThread::OtherGuiThread(std::vector<WindowPlan> windows) : plans_(std::move(windows)) {
   ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, serve, this, 0, &thread_id_);
   WaitForSingleObject(ready_, 10000);
@@ -220,8 +220,8 @@ OtherGuiThread::~OtherGuiThread() {
 
 DWORD WINAPI OtherGuiThread::serve(void* parameter) {
   auto* self = static_cast<OtherGuiThread*>(parameter);
-  for (const Spec& spec : self->specs_)
-    self->windows_.push_back(RequesterTest::make_window_on_this_thread(spec.name, spec.visible, true));
+  for (const WindowPlan& plan : self->plans_)
+    self->windows_.push_back(RequesterTest::make_window_on_this_thread(plan.name, plan.visible, true));
   MSG msg;
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before the thread reports ready
   SetEvent(self->ready_);

@@ -83,17 +83,17 @@ class RequesterTest : public ::testing::Test {
 // the object goes.
 class OtherGuiThread {
  public:
-  struct Spec {
+  struct WindowPlan {
     const char* name;
     bool visible;
   };
-  explicit OtherGuiThread(std::vector<Spec> windows);
+  explicit OtherGuiThread(std::vector<WindowPlan> windows);
   ~OtherGuiThread();
   HWND window(size_t i) const { return windows_[i]; }
 
  private:
   static DWORD WINAPI serve(void* self);
-  std::vector<Spec> specs_;
+  std::vector<WindowPlan> plans_;
   std::vector<HWND> windows_;
   HANDLE ready_ = nullptr;
   HANDLE thread_ = nullptr;

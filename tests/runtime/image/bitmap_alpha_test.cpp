@@ -41,8 +41,9 @@ class BitmapAlphaTest : public ImageTest {
 };
 
 TEST_F(BitmapAlphaTest, CopyIsPremultipliedByShiftingAndLeavesOpaquePixelsAlone) {
-  // Blue 200, green 100, red 50, alpha 128; an opaque pixel; alpha 0.
-  HBITMAP source = section(3, 1, {0x803264C8, 0xFF1E140A, 0x00465A50});
+  // Blue 200, green 100, red 50, alpha 128; an opaque pixel; alpha 0; white
+  // at alpha 254, where a shift and a division by 255 part.
+  HBITMAP source = section(4, 1, {0x803264C8, 0xFF1E140A, 0x00465A50, 0xFEFFFFFF});
   HDC dc = CreateCompatibleDC(nullptr);
   for (HDC given : {static_cast<HDC>(nullptr), dc}) {
     HBITMAP copy = make_alpha_copy(source, given);
@@ -50,6 +51,7 @@ TEST_F(BitmapAlphaTest, CopyIsPremultipliedByShiftingAndLeavesOpaquePixelsAlone)
     EXPECT_EQ(Bytes(DibView(copy).at(0, 0), DibView(copy).at(0, 0) + 4), Bytes({100, 50, 25, 128}));
     EXPECT_EQ(pixel(copy, 1, 0), 0xFF1E140Au);
     EXPECT_EQ(pixel(copy, 2, 0), 0u);
+    EXPECT_EQ(pixel(copy, 3, 0), 0xFEFDFDFDu);
     delete_alpha_copy(copy);
     EXPECT_EQ(GetObjectType(copy), 0u);
   }

@@ -44,7 +44,7 @@ static void append_to_bytes(png_structp png, png_bytep data, png_size_t length) 
   out->insert(out->end(), data, data + length);
 }
 
-Bytes make_png(const PngSpec& spec) {
+Bytes make_png(const PngLayout& layout) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -54,21 +54,21 @@ Bytes make_png(const PngSpec& spec) {
     return Bytes();
   }
   png_set_write_fn(png, &out, append_to_bytes, nullptr);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.color_type,
+               layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+  if (!layout.palette.empty()) png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
   png_color_16 transparent = {};
-  if (!spec.palette_alpha.empty())
-    png_set_tRNS(png, info, spec.palette_alpha.data(), static_cast<int>(spec.palette_alpha.size()), nullptr);
-  if (spec.grey_transparent >= 0) {
-    transparent.gray = static_cast<png_uint_16>(spec.grey_transparent);
+  if (!layout.palette_alpha.empty())
+    png_set_tRNS(png, info, layout.palette_alpha.data(), static_cast<int>(layout.palette_alpha.size()), nullptr);
+  if (layout.grey_transparent >= 0) {
+    transparent.gray = static_cast<png_uint_16>(layout.grey_transparent);
     png_set_tRNS(png, info, nullptr, 0, &transparent);
   }
-  if (spec.rgb_transparent) png_set_tRNS(png, info, nullptr, 0, &transparent);  // black
+  if (layout.rgb_transparent) png_set_tRNS(png, info, nullptr, 0, &transparent);  // black
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (const Bytes& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+  for (const Bytes& r : layout.rows) rows.push_back(const_cast<png_bytep>(r.data()));
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

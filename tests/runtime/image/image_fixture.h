@@ -28,7 +28,7 @@ class GuardedBytes {
 
 // A PNG from libpng's writer. Rows hold the samples as the file packs them
 // (16-bit samples big-endian, low bit depths several to a byte).
-struct PngSpec {
+struct PngLayout {
   int width = 1, height = 1, color_type = PNG_COLOR_TYPE_RGB, bit_depth = 8;
   bool interlaced = false;
   std::vector<Bytes> rows;
@@ -37,7 +37,7 @@ struct PngSpec {
   int grey_transparent = -1;  // tRNS of a grey image
   bool rgb_transparent = false;
 };
-Bytes make_png(const PngSpec& spec);
+Bytes make_png(const PngLayout& layout);
 
 // Little-endian writers for hand-made BMP and ICO images.
 void put16(Bytes& b, uint32_t v);

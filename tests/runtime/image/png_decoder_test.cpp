@@ -29,8 +29,8 @@ Decoded decode(const Bytes& png) {
   return d;
 }
 
-PngSpec spec(int width, int height, int color_type, int bit_depth, std::vector<Bytes> rows) {
-  PngSpec s;
+PngLayout layout(int width, int height, int color_type, int bit_depth, std::vector<Bytes> rows) {
+  PngLayout s;
   s.width = width;
   s.height = height;
   s.color_type = color_type;
@@ -46,25 +46,25 @@ Bytes noise(size_t count, uint32_t seed) {
   return b;
 }
 
-PngSpec noisy(int width, int height, int color_type, int bit_depth, int bytes_per_row) {
+PngLayout noisy(int width, int height, int color_type, int bit_depth, int bytes_per_row) {
   std::vector<Bytes> rows;
   for (int y = 0; y < height; y++) rows.push_back(noise(bytes_per_row, 7 + y));
-  return spec(width, height, color_type, bit_depth, rows);
+  return layout(width, height, color_type, bit_depth, rows);
 }
 
 using PngDecoderTest = ImageTest;
 
 TEST_F(PngDecoderTest, EveryColourTypeBecomesBgrOrBgraWithItsSourceDepth) {
-  PngSpec palette8 = spec(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {{1, 0}});
+  PngLayout palette8 = layout(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {{1, 0}});
   palette8.palette = {{10, 20, 30}, {40, 50, 60}};
-  PngSpec palette4 = spec(3, 1, PNG_COLOR_TYPE_PALETTE, 4, {{0x01, 0x20}});
+  PngLayout palette4 = layout(3, 1, PNG_COLOR_TYPE_PALETTE, 4, {{0x01, 0x20}});
   palette4.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
   palette4.palette_alpha = {0, 128};  // the third entry stays opaque
-  PngSpec grey2 = spec(2, 1, PNG_COLOR_TYPE_GRAY, 2, {{0x70}});
+  PngLayout grey2 = layout(2, 1, PNG_COLOR_TYPE_GRAY, 2, {{0x70}});
   grey2.grey_transparent = 1;
-  PngSpec grey16 = spec(1, 1, PNG_COLOR_TYPE_GRAY, 16, {{0xAB, 0xCD}});
+  PngLayout grey16 = layout(1, 1, PNG_COLOR_TYPE_GRAY, 16, {{0xAB, 0xCD}});
   grey16.grey_transparent = 0xABCD;  // not applied at 16 bits
-  PngSpec rgb_trns = spec(1, 1, PNG_COLOR_TYPE_RGB, 8, {{0, 0, 0}});
+  PngLayout rgb_trns = layout(1, 1, PNG_COLOR_TYPE_RGB, 8, {{0, 0, 0}});
   rgb_trns.rgb_transparent = true;  // not applied to RGB
   const Bytes W = {255, 255, 255}, K = {0, 0, 0};
   Bytes grey1_row;
@@ -72,24 +72,24 @@ TEST_F(PngDecoderTest, EveryColourTypeBecomesBgrOrBgraWithItsSourceDepth) {
 
   const struct {
     const char* name;
-    PngSpec png;
+    PngLayout png;
     int depth, source_depth;
     std::vector<Bytes> rows;
   } cases[] = {
-      {"RGB", spec(2, 2, PNG_COLOR_TYPE_RGB, 8, {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 10, 20, 30}}), 24, 24,
+      {"RGB", layout(2, 2, PNG_COLOR_TYPE_RGB, 8, {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 10, 20, 30}}), 24, 24,
        {{0, 0, 255, 0, 255, 0}, {255, 0, 0, 30, 20, 10}}},
-      {"RGB 16", spec(1, 1, PNG_COLOR_TYPE_RGB, 16, {{0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78}}), 24, 24,
+      {"RGB 16", layout(1, 1, PNG_COLOR_TYPE_RGB, 16, {{0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78}}), 24, 24,
        {{0x56, 0x12, 0xAB}}},
-      {"RGBA, alpha straight", spec(2, 1, PNG_COLOR_TYPE_RGBA, 8, {{200, 100, 50, 128, 1, 2, 3, 255}}), 32, 32,
+      {"RGBA, alpha straight", layout(2, 1, PNG_COLOR_TYPE_RGBA, 8, {{200, 100, 50, 128, 1, 2, 3, 255}}), 32, 32,
        {{50, 100, 200, 128, 3, 2, 1, 255}}},
-      {"RGBA 16", spec(1, 1, PNG_COLOR_TYPE_RGBA, 16, {{0x11, 0, 0x33, 0, 0x55, 0, 0x77, 0}}), 32, 32,
+      {"RGBA 16", layout(1, 1, PNG_COLOR_TYPE_RGBA, 16, {{0x11, 0, 0x33, 0, 0x55, 0, 0x77, 0}}), 32, 32,
        {{0x55, 0x33, 0x11, 0x77}}},
       {"palette", palette8, 24, 8, {{60, 50, 40, 30, 20, 10}}},
       {"palette with tRNS", palette4, 32, 4, {{30, 20, 10, 0, 60, 50, 40, 128, 90, 80, 70, 255}}},
-      {"grey 1", spec(10, 1, PNG_COLOR_TYPE_GRAY, 1, {{0xA0, 0xC0}}), 24, 1, {grey1_row}},
+      {"grey 1", layout(10, 1, PNG_COLOR_TYPE_GRAY, 1, {{0xA0, 0xC0}}), 24, 1, {grey1_row}},
       {"grey 2 with tRNS", grey2, 32, 2, {{85, 85, 85, 0, 255, 255, 255, 255}}},
       {"grey 16 with tRNS", grey16, 24, 16, {{0xAB, 0xAB, 0xAB}}},
-      {"grey with alpha", spec(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {{77, 99}}), 32, 8, {{77, 77, 77, 99}}},
+      {"grey with alpha", layout(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {{77, 99}}), 32, 8, {{77, 77, 77, 99}}},
       {"RGB with tRNS", rgb_trns, 24, 24, {{0, 0, 0}}},
   };
   for (const auto& c : cases) {
@@ -103,7 +103,7 @@ TEST_F(PngDecoderTest, EveryColourTypeBecomesBgrOrBgraWithItsSourceDepth) {
 }
 
 TEST_F(PngDecoderTest, InterlacedImageDecodesToTheSamePixelsAsItsTwin) {
-  for (PngSpec png : {noisy(13, 11, PNG_COLOR_TYPE_RGBA, 8, 13 * 4), noisy(13, 11, PNG_COLOR_TYPE_GRAY, 1, 2),
+  for (PngLayout png : {noisy(13, 11, PNG_COLOR_TYPE_RGBA, 8, 13 * 4), noisy(13, 11, PNG_COLOR_TYPE_GRAY, 1, 2),
                       noisy(9, 17, PNG_COLOR_TYPE_RGB, 16, 9 * 6)}) {
     Decoded plain = decode(make_png(png));
     png.interlaced = true;
@@ -119,9 +119,9 @@ size_t iend_offset(const Bytes& png) { return png.size() - 12; }
 TEST_F(PngDecoderTest, TruncatedPngFailsAtEveryCutWithoutReadingPastTheData) {
   QuietStderr quiet;
   for (bool interlaced : {false, true}) {
-    PngSpec spec = noisy(24, 24, PNG_COLOR_TYPE_RGB, 8, 24 * 3);
-    spec.interlaced = interlaced;
-    const Bytes png = make_png(spec);
+    PngLayout layout = noisy(24, 24, PNG_COLOR_TYPE_RGB, 8, 24 * 3);
+    layout.interlaced = interlaced;
+    const Bytes png = make_png(layout);
     for (size_t cut = 0; cut < iend_offset(png); cut++) {
       Bytes part(png.begin(), png.begin() + cut);
       ASSERT_FALSE(decode(part).ok) << "cut at " << cut << (interlaced ? " interlaced" : "");
