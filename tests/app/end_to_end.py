@@ -83,9 +83,9 @@ class ConverterCase(unittest.TestCase):
         os.makedirs(self.music)
         self.converter = None
 
-    def start_converter(self, renderer=None, encoder=None):
+    def start_converter(self, renderer=None, encoder=None, variables=None):
         self.converter = Converter(self.session, BUILD, self.work, renderer=renderer, encoder=encoder)
-        self.converter.start()
+        self.converter.start(variables)
 
     def tearDown(self):
         if self.converter:
@@ -313,6 +313,17 @@ class HardCases(ConverterCase):
         self.convert([os.path.join(self.music, n) for n in names], total=3)
         self.assertEqual(files_under(self.music, (".mp3",)),
                          [os.path.join(self.music, "1 first.mp3"), os.path.join(self.music, "3 last.mp3")])
+        self.assert_working_folder_clean()
+
+    def test_the_renderers_wall_clock_limit_ends_an_endless_render_and_the_batch_goes_on(self):
+        # The limit is lowered from two minutes to a second so that the
+        # case is quick; the endless tune's render would take far longer.
+        self.start_converter(variables={"AMIGA_TIME_LIMIT_MS": "1000"})
+        names = ["1 endless.psg", "2 after.dro"]
+        write(os.path.join(self.music, names[0]), made_tunes.endless_psg())
+        write(os.path.join(self.music, names[1]), made_tunes.dro("after"))
+        self.assertEqual(self.convert([os.path.join(self.music, n) for n in names], total=2)[-1], "2/2")
+        self.assertEqual(files_under(self.music, (".mp3",)), [os.path.join(self.music, "2 after.mp3")])
         self.assert_working_folder_clean()
 
 

@@ -162,8 +162,11 @@ class Converter:
         self.process = None
         self.rects = {}
 
-    def start(self):
-        self.process = subprocess.Popen([WINE_RUN, "./quarvo.exe"], cwd=self.folder, env=self.session.env,
+    def start(self, variables=None):
+        """`variables`: environment variables for the converter, which its
+        renderer and encoder inherit."""
+        env = dict(self.session.env, **(variables or {}))
+        self.process = subprocess.Popen([WINE_RUN, "./quarvo.exe"], cwd=self.folder, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         code, out = self.probe("--timeout", 60, "wait-window", "rect")
         if code != 0:

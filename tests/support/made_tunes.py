@@ -76,3 +76,12 @@ def ym(title, frames=100, author="quarvo tests"):
         out += bytes(registers[f][r] for f in range(frames))
     out += b"End!"
     return bytes(out)
+
+
+def endless_psg(hours=10):
+    """A PSG register dump of one steady tone for `hours`: longer than any
+    render may run."""
+    out = bytearray(b"PSG\x1a" + bytes([10, 50])).ljust(16, b"\0")
+    out += bytes([0, 0xFC, 1, 0x00, 7, 0x3E, 8, 0x0F, 0xFF])
+    out += b"\xfe\xff" * (hours * 3600 * 50 // (255 * 4) + 1)  # 4 * 255 frames each
+    return bytes(out)

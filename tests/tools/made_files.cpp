@@ -73,6 +73,21 @@ Bytes make_mod(bool loops, const std::string& title) {
   return mod;
 }
 
+Bytes make_endless_psg(int hours) {
+  Bytes out = {'P', 'S', 'G', 0x1A, 10, 50};
+  out.resize(16, 0);
+  // Channel A at full volume on a 440-ish Hz tone, then nothing changes.
+  for (uint8_t pair : {0, 0xFC, 1, 0x00, 7, 0x3E, 8, 0x0F}) out.push_back(pair);
+  out.push_back(0xFF);
+  // 0xFE n skips 4 * n interrupts: 255 * 4 frames at 50 Hz are 20.4 s.
+  const int blocks = hours * 3600 * 50 / (255 * 4) + 1;
+  for (int i = 0; i < blocks; ++i) {
+    out.push_back(0xFE);
+    out.push_back(0xFF);
+  }
+  return out;
+}
+
 Bytes make_dro(int tone_ms, int silence_ms, const std::string& title, const std::string& author) {
   // Registers through the code map: index i writes register codemap[i].
   const uint8_t codemap[] = {0x20, 0x40, 0x60, 0x80, 0x23, 0x43, 0x63, 0x83, 0xA0, 0xB0, 0xC0};

@@ -19,6 +19,10 @@ Bytes make_mod(bool loops, const std::string& title = "made tune");
 // `silence_ms` of nothing; `title` and `author` go into its tag block.
 Bytes make_dro(int tone_ms, int silence_ms, const std::string& title, const std::string& author);
 
+// A PSG register dump holding one steady tone for `hours`: a tune that
+// plays for far longer than any render may run.
+Bytes make_endless_psg(int hours);
+
 // A canonical WAV file's layout, each field overridable.
 struct WavLayout {
   uint16_t format_tag = 1;  // 1 PCM, 3 IEEE float, 0xFFFE extensible

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/tools/made_files.h"
@@ -24,6 +25,28 @@ std::string utf16le(const std::u16string& text) {
   }
   return bytes;
 }
+
+// One environment variable, set for a scope: the tools inherit it.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+  }
+  ~ScopedVariable() {
+#ifdef _WIN32
+    _putenv_s(name_, "");
+#else
+    unsetenv(name_);
+#endif
+  }
+
+ private:
+  const char* name_;
+};
 
 class Programs : public testing::Test {
  protected:
@@ -106,6 +129,29 @@ TEST_F(Programs, RendererRefusesBadInputWithOneLineAndLeavesNothing) {
     EXPECT_EQ(std::count(run.error_output.begin(), run.error_output.end(), '\n'), 1) << run.error_output;
     EXPECT_EQ(run.error_output.rfind("amiga: ", 0), 0u) << run.error_output;
     EXPECT_TRUE(cwd_files().empty()) << name;
+  }
+}
+
+TEST_F(Programs, RendererEndsARenderThatOutrunsItsWallClockLimitAndLeavesNothing) {
+  // Ten hours of tone: the render would write 20 minutes of audio, which
+  // takes seconds; the limit is set far below that.
+  ASSERT_TRUE(tools_test::write_file(music("endless.psg"), tools_test::make_endless_psg(10)));
+  ScopedVariable limit("AMIGA_TIME_LIMIT_MS", "250");
+  const ToolRun run = amiga({"/adp", music("endless.psg")});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.error_output.find("amiga: the render takes too long; stopped after 0.25 s"), std::string::npos)
+      << run.error_output;
+  EXPECT_TRUE(cwd_files().empty());
+}
+
+TEST_F(Programs, RendererKeepsItsDefaultLimitForAnUnusableSetting) {
+  ASSERT_TRUE(tools_test::write_file(music("tune.mod"), tools_test::make_mod(false, "Title")));
+  for (const char* setting : {"0", "-5", "fast", "10x"}) {
+    ScopedVariable limit("AMIGA_TIME_LIMIT_MS", setting);
+    const ToolRun run = amiga({"/adp", music("tune.mod")});
+    EXPECT_EQ(run.exit_code, 0) << setting << ": " << run.error_output;
+    EXPECT_EQ(cwd_files(), std::vector<std::string>{"tune.wav"}) << setting;
+    fs::remove(in_cwd("tune.wav"));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -82,6 +83,42 @@ void write_error(const char* text) {
 
 void on_signal(int) { die_of_crash(); }
 
+// A new file, never an existing one, open for reading and writing; -1 with
+// an errno value in `reason`.
+int create_new(const std::string& path, int* reason) {
+#ifdef _WIN32
+  // Shared for deletion: a watchdog or a crash handler removes the file
+  // while another thread still writes it, and Windows refuses to delete a
+  // file opened without that share mode. The name goes when the process
+  // ends and its handle closes.
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    switch (GetLastError()) {
+      case ERROR_FILE_EXISTS:
+      case ERROR_ALREADY_EXISTS: *reason = EEXIST; break;
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_FILE_NOT_FOUND: *reason = ENOENT; break;
+      case ERROR_ACCESS_DENIED: *reason = EACCES; break;
+      case ERROR_DISK_FULL: *reason = ENOSPC; break;
+      default: *reason = EIO; break;
+    }
+    return -1;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    *reason = errno;
+    CloseHandle(handle);
+    DeleteFileA(path.c_str());
+  }
+  return fd;
+#else
+  const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR, 0644);
+  if (fd < 0) *reason = errno;
+  return fd;
+#endif
+}
+
 #ifdef _WIN32
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS*) { die_of_crash(); }
 #endif
@@ -98,11 +135,8 @@ bool PendingFile::open(std::string* error) {
     temp_path_ = final_path_ + ".part" + std::to_string(current_process_id()) +
                  (attempt ? "-" + std::to_string(attempt) : std::string());
     slot_ = claim_slot(temp_path_);
-#ifdef _WIN32
-    const int fd = _open(temp_path_.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, 0644);
-#else
-    const int fd = ::open(temp_path_.c_str(), O_CREAT | O_EXCL | O_RDWR, 0644);
-#endif
+    int reason = 0;
+    const int fd = create_new(temp_path_, &reason);
     if (fd >= 0) {
 #ifdef _WIN32
       stream_ = _fdopen(fd, "w+b");
@@ -117,7 +151,6 @@ bool PendingFile::open(std::string* error) {
       }
       break;
     }
-    const int reason = errno;
     release_slot(slot_);
     slot_ = -1;
     if (reason != EEXIST) {
