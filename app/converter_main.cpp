@@ -30,10 +30,28 @@ static const char IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
 static const char WINDOW_TITLE[] = " quarvo converter";
 static const uint32_t WINDOW_FLAGS = WINDOW_SCREEN_CENTRE | WS_CAPTION | WS_SYSMENU;
 
+// Milliseconds on the performance counter, which unlike the tick count
+// resolves single milliseconds everywhere.
+static int64_t now_ms() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return count.QuadPart / frequency.QuadPart * 1000 + count.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart;
+}
+
 void busy_indicator(int32_t) {
   int32_t step = 0;
+  // Each pass waits for its 50 ms mark rather than for 50 ms: an update
+  // goes to the GUI thread and takes a few milliseconds, and a plain pause
+  // after it would stretch every period by that much. After a stall (a
+  // busy GUI thread, a suspended process) the marks start afresh instead
+  // of catching up in a burst.
+  int64_t mark = now_ms();
   for (;;) {
-    delay_ms(50);
+    mark += 50;
+    const int64_t now = now_ms();
+    if (now > mark + 50) mark = now;
+    delay_ms(static_cast<int32_t>(mark > now ? mark - now : 0));
     if (converter_state.busy.load(std::memory_order_acquire) == 0) {
       status_bar_set_text(0, 1, IDLE_TEXT, FIELD_ALIGN_CENTRE);
     } else {
