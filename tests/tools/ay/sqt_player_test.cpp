@@ -61,6 +61,27 @@ TEST(SqtPlayerTest, SecondByteGivesVolumeOrOrnament) {
   EXPECT_EQ(level(song, 1, 0), 6);     // the volume stays
 }
 
+// The last slot of the sample table is also slot 0 of the ornament table,
+// and the last ornament's slot is slot 0 of the pattern table: the highest
+// numbers must still play.
+TEST(SqtPlayerTest, HighestSampleAndOrnamentNumbersPlay) {
+  std::vector<SqtSample> samples;
+  for (int n = 1; n <= 15; ++n) samples.push_back(with_lines({SqtLine{n}}));
+  SqtModule m = one_channel({0x02, 0xDF, 0xF0, 0x02, 0x8E}, 2, samples);
+  for (int n = 1; n <= 15; ++n) m.ornaments.push_back(SqtOrnament{32, 0, {static_cast<int8_t>(n == 15 ? 12 : 0)}});
+  AySong song = play_sqt(m);
+  ASSERT_EQ(song.frames.size(), 2u);
+  EXPECT_EQ(level(song, 0, 0), 15);
+  EXPECT_EQ(tone(song, 0, 0), 0x6B0);  // ornament 15: an octave up
+  EXPECT_EQ(level(song, 1, 0), 14);    // sample 14
+}
+
+TEST(SqtPlayerTest, ModuleWithOneSampleAndNoOrnamentsPlays) {
+  AySong song = play_sqt(one_channel({0x02, 0x81}, 1, {with_lines({SqtLine{9}})}));
+  ASSERT_EQ(song.frames.size(), 1u);
+  EXPECT_EQ(level(song, 0, 0), 9);
+}
+
 TEST(SqtPlayerTest, EnvelopeEffectSetsShapeAndPeriod) {
   AySong song = play_sqt(one_channel({0x02, 0xC1, 0x0A, 0x40, 0xA0}, 2));
   ASSERT_EQ(song.frames.size(), 2u);
@@ -106,6 +127,22 @@ TEST(SqtPlayerTest, EffectsAloneAndRest) {
   EXPECT_EQ(level(song, 1, 0), 12);
   EXPECT_EQ(level(song, 2, 0), 10);
   EXPECT_EQ(level(song, 3, 0), 0);
+}
+
+// A fade written row by row shapes the held note only; the next start of
+// a sample (a note, a sample byte alone or a retrigger) is heard at the
+// note's volume again, and a volume a note named stays for later notes.
+TEST(SqtPlayerTest, VolumeEffectsShapeOnlyTheNoteTheyFollow) {
+  Bytes rows = {0x02, 0x81, 0x62, 0x0F, 0x05, 0x81, 0x62, 0x0F, 0xB0, 0x62, 0x0F, 0x81,
+                0x02, 0xC1, 0x80, 0x62, 0x02, 0xB0};
+  AySong song = play_sqt(one_channel(rows, 10, {with_lines({SqtLine{12}})}));
+  ASSERT_EQ(song.frames.size(), 10u);
+  for (int frame : {0, 2, 4, 6}) EXPECT_EQ(level(song, frame, 0), 12) << frame;
+  for (int frame : {1, 3, 5}) EXPECT_EQ(level(song, frame, 0), 0) << frame;
+  EXPECT_EQ(tone(song, 2, 0), 0xB28);  // the second note is note 5
+  EXPECT_EQ(level(song, 7, 0), 6);     // volume 8
+  EXPECT_LT(level(song, 8, 0), 6);
+  EXPECT_EQ(level(song, 9, 0), 6);     // the retrigger: volume 8 again
 }
 
 TEST(SqtPlayerTest, PositionAttenuatesItsChannels) {

@@ -217,12 +217,12 @@ Bytes make_stp(const StpModule& m) {
 Bytes make_sqt(const SqtModule& m) {
   Bytes out(10, 0);
   size_t base = static_cast<size_t>(m.address);
+  // The tables are packed as the tracker's compiler packs them: each one's
+  // unused slot 0 is the last slot of the one before.
   size_t sample_table = out.size();
-  out.resize(out.size() + 2 * (m.samples.size() + 1));
-  size_t ornament_table = out.size();
-  out.resize(out.size() + 2 * (m.ornaments.size() + 1));
-  size_t pattern_table = out.size();
-  out.resize(out.size() + 2 * (m.patterns.size() + 1));
+  size_t ornament_table = sample_table + 2 * m.samples.size();
+  size_t pattern_table = ornament_table + 2 * m.ornaments.size();
+  out.resize(pattern_table + 2 * (m.patterns.size() + 1));
   for (size_t s = 0; s < m.samples.size(); ++s) {
     put_word(&out, sample_table + 2 * (s + 1), base + out.size());
     const SqtSample& sample = m.samples[s];

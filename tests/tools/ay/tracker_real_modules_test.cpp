@@ -75,6 +75,7 @@ TEST(TrackerRealModules, EachPlaysItsWholeSongAndSounds) {
         EXPECT_FALSE(song.author.empty());
       }
       size_t sounding = 0;
+      size_t heard_in[3] = {0, 0, 0};
       std::set<int> tones;
       for (const tools::ay::Frame& frame : song.frames) {
         const auto& regs = frame[0].regs;
@@ -84,12 +85,15 @@ TEST(TrackerRealModules, EachPlaysItsWholeSongAndSounds) {
                        ((regs[7] >> c & 1) == 0 || (regs[7] >> (c + 3) & 1) == 0 || regs[8 + c] & 0x10);
           if (heard) {
             any = true;
+            ++heard_in[c];
             tones.insert(regs[2 * c] | regs[2 * c + 1] << 8);
           }
         }
         sounding += any ? 1 : 0;
       }
       EXPECT_GT(sounding, song.frames.size() * 3 / 4);
+      // A channel that falls silent for good is a player fault, not music.
+      for (int c = 0; c < 3; ++c) EXPECT_GT(heard_in[c], song.frames.size() / 3) << "channel " << c;
       EXPECT_GT(tones.size(), 20u);  // a melody, not one held note
       ++played;
     }

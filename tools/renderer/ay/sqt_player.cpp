@@ -15,7 +15,10 @@ using zx::ModuleBytes;
 // compiled for of +2 the sample table, +4 the ornament table, +6 the pattern
 // table, +8 the position list and +10 the loop position. The sample table
 // follows the header, so its address less 10 is where the module sits.
-// Tables are indexed from 1. A position is, for channels A, B and C, a
+// Tables are indexed from 1 and packed: the unused slot 0 of each table is
+// the last slot of the one before it (slot 0 of the sample table is the
+// header's loop word), so a table ends where the next begins. A position
+// is, for channels A, B and C, a
 // pattern number (bit 7 aside) and an attenuation, then the delay; a zero
 // pattern number ends the list.
 constexpr size_t kHeaderSize = 10;
@@ -58,12 +61,15 @@ bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   if (!offset(2, &layout->samples) || !offset(4, &layout->ornaments) || !offset(6, &layout->patterns) ||
       !offset(8, &layout->positions) || !offset(10, &loop))
     return false;
-  if (layout->ornaments < layout->samples + 4 || layout->patterns < layout->ornaments + 2 ||
+  if (layout->ornaments < layout->samples + 2 || layout->patterns < layout->ornaments ||
       layout->positions < layout->patterns + 4 || loop < layout->positions ||
       (loop - layout->positions) % kPositionSize != 0)
     return false;
-  layout->sample_count = static_cast<int>((layout->ornaments - layout->samples) / 2) - 1;
-  layout->ornament_count = static_cast<int>((layout->patterns - layout->ornaments) / 2) - 1;
+  // A note names its sample and ornament in four bits.
+  layout->sample_count = std::min(15, static_cast<int>((layout->ornaments - layout->samples) / 2));
+  layout->ornament_count = std::min(15, static_cast<int>((layout->patterns - layout->ornaments) / 2));
+  // The pattern data follows the pattern table, so this only bounds the
+  // numbers a position may name.
   layout->pattern_count = static_cast<int>((layout->positions - layout->patterns) / 2) - 1;
   auto block = [&](size_t table, int number, size_t bytes) {
     size_t address = word_at(data, table + 2 * number);
@@ -102,7 +108,8 @@ struct Channel {
   int note = 0;
   int sample = 0;
   int ornament = 0;
-  int volume = 15;
+  int volume = 15;  // the last volume a note named
+  int level = 15;   // this note's own, moved by the volume effects
   bool envelope = false;
   int sample_tick = 0;
   bool sample_looping = false;
@@ -179,55 +186,69 @@ class SqtPass : public zx::PositionPlayer {
   bool read_row(Channel& ch) {
     int b = m_.byte(ch.data++);
     ch.rows_left = 1;
+    Effect effect;
     if (b < 0x60) {
       ch.note = b;
       int next = m_.byte(ch.data);
       if ((next >= 0x80 && next < 0xA0) || next >= 0xC0) {
         ++ch.data;
-        instrument(ch, next);
+        effect = instrument(ch, next);
       } else {
         ch.envelope = false;
       }
       restart(ch);
     } else if (b < 0x6F) {
-      effect(ch, b & 0x0F, m_.byte(ch.data++));
+      effect = Effect{b & 0x0F, m_.byte(ch.data++)};
     } else if (b == 0x6F) {
       ch.sounding = false;
     } else if (b < 0x80) {
       // an empty row
     } else if (b < 0xA0 || b >= 0xC0) {
-      instrument(ch, b);
+      effect = instrument(ch, b);
       restart(ch);
     } else if (b < 0xB0) {
       ch.rows_left = (b & 0x0F) + 1;
     } else {
       restart(ch);
     }
+    apply(ch, effect);
     return true;
   }
+
+  struct Effect {
+    int code = 0;
+    int parameter = 0;
+  };
 
   // A sample byte: the sample in its low four bits; from 0xC0 a byte with
   // an ornament (bit 4 set) or a volume in its high half and an effect in
   // its low half follows, the effect with its parameter.
-  void instrument(Channel& ch, int b) {
+  Effect instrument(Channel& ch, int b) {
     if (b & 0x0F) ch.sample = b & 0x0F;
     ch.envelope = false;
-    if (b < 0xC0) return;
+    if (b < 0xC0) return Effect();
     int x = m_.byte(ch.data++);
     if (b & 0x10)
       ch.ornament = x >> 4;
     else if (x >> 4)
       ch.volume = x >> 4;
-    if (x & 0x0F) effect(ch, x & 0x0F, m_.byte(ch.data++));
+    if (!(x & 0x0F)) return Effect();
+    return Effect{x & 0x0F, m_.byte(ch.data++)};
   }
 
-  void effect(Channel& ch, int code, int parameter) {
+  // The volume effects shape the note they belong to: every new start of
+  // a sample begins again from the note's volume. Musicians fade a held
+  // note out row by row and expect the next one at full strength; kept
+  // from note to note, such a fade silenced a channel for the rest of the
+  // song.
+  void apply(Channel& ch, Effect effect) {
+    int code = effect.code, parameter = effect.parameter;
     if (code == 1) {
-      ch.volume = std::min(15, ch.volume + parameter);
+      ch.level = std::min(15, ch.level + parameter);
     } else if (code == 2) {
-      ch.volume = std::max(0, ch.volume - parameter);
+      ch.level = std::max(0, ch.level - parameter);
     } else if (code == 3) {
-      ch.volume = std::clamp(15 - parameter, 0, 15);
+      ch.level = std::clamp(15 - parameter, 0, 15);
     } else if (code >= 8) {
       shape_ = code;
       envelope_period_ = parameter;
@@ -236,6 +257,7 @@ class SqtPass : public zx::PositionPlayer {
   }
 
   void restart(Channel& ch) {
+    ch.level = ch.volume;
     ch.sample_tick = ch.ornament_tick = 0;
     ch.sample_looping = ch.ornament_looping = false;
     ch.sounding = ch.sample > 0 && ch.sample <= layout_.sample_count;
@@ -273,7 +295,7 @@ class SqtPass : public zx::PositionPlayer {
     voice.tone_on = b1 & 0x40;
     voice.noise_on = b1 & 0x20;
     voice.envelope = ch.envelope;
-    int level = tracker::scaled_level(b0 & 0x0F, ch.volume) - ch.attenuation;
+    int level = tracker::scaled_level(b0 & 0x0F, ch.level) - ch.attenuation;
     voice.level = static_cast<uint8_t>(std::max(0, level));
     if (voice.noise_on) noise_ = (b0 >> 4) | ((b1 & 0x80) ? 0x10 : 0);
     if (!advance(sample, &ch.sample_tick, &ch.sample_looping)) ch.sounding = false;
