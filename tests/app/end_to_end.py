@@ -164,10 +164,13 @@ class EndToEnd(ConverterCase):
 
     def test_bit_rate_changed_during_a_batch_applies_from_the_next_file_on(self):
         self.start_converter()
+        # Tunes of 40 s each (speed 31), so that the batch outlasts the
+        # requester even when the machine converts quickly: with 8 s tunes
+        # a whole batch once ended before the click was answered.
         paths = []
-        for i in range(8):
+        for i in range(14):
             paths.append(os.path.join(self.music, "%d.mod" % (i + 1)))
-            write(paths[-1], made_tunes.mod("tune %d" % (i + 1), rows=64, speed=6))
+            write(paths[-1], made_tunes.mod("tune %d" % (i + 1), rows=64, speed=31))
         watcher = self.converter.probe_in_background("--timeout", 600, "wait-busy")
         time.sleep(1.0)
         self.assertEqual(self.converter.drop(paths), 0)
@@ -175,8 +178,8 @@ class EndToEnd(ConverterCase):
         before = int(self.converter.fields()[2].split("/")[0])
         self.assertEqual(self.converter.set_bitrate("192"), "192 kbit")
         after = int(self.converter.fields()[2].split("/")[0])
-        self.assertLess(after, 8, "the batch ended before the bit rate was changed; nothing to check")
-        code, out = self.converter.probe("--timeout", 600, "wait-done", 8)
+        self.assertLess(after, len(paths), "the batch ended before the bit rate was changed; nothing to check")
+        code, out = self.converter.probe("--timeout", 600, "wait-done", len(paths))
         self.assertEqual(code, 0, out)
 
         rates = [mp3_facts(os.path.splitext(p)[0] + ".mp3")[1] for p in paths]
