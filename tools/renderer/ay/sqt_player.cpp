@@ -18,9 +18,8 @@ using zx::ModuleBytes;
 // Tables are indexed from 1 and packed: the unused slot 0 of each table is
 // the last slot of the one before it (slot 0 of the sample table is the
 // header's loop word), so a table ends where the next begins. A position
-// is, for channels A, B and C, a
-// pattern number (bit 7 aside) and an attenuation, then the delay; a zero
-// pattern number ends the list.
+// is, for channels A, B and C, a pattern number (bit 7 aside) and an
+// attenuation, then the delay; a zero pattern number ends the list.
 constexpr size_t kHeaderSize = 10;
 constexpr size_t kPositionSize = 7;
 constexpr int kMaxPositions = 256;
@@ -180,6 +179,11 @@ class SqtPass : public zx::PositionPlayer {
     return true;
   }
 
+  struct Effect {
+    int code = 0;
+    int parameter = 0;
+  };
+
   // Each row is one action: a note (with a sample, and an ornament or
   // volume and an effect), an effect alone, a retrigger, or a run of
   // empty rows.
@@ -214,11 +218,6 @@ class SqtPass : public zx::PositionPlayer {
     apply(ch, effect);
     return true;
   }
-
-  struct Effect {
-    int code = 0;
-    int parameter = 0;
-  };
 
   // A sample byte: the sample in its low four bits; from 0xC0 a byte with
   // an ornament (bit 4 set) or a volume in its high half and an effect in
