@@ -1,6 +1,11 @@
-// A renderer that crashes on every file whose name holds "crash" and hands
-// any other file to the real renderer, found beside it as amiga_real.exe:
-// a batch with it shows what one crash costs.
+// A renderer in front of the real one, found beside it as amiga_real.exe,
+// for batches whose timing or failures a test must control:
+//   a file whose name holds "crash"  crashes the renderer (what one crash costs)
+//   a file whose name holds "hold"   waits until a file "release" appears in
+//                                    the current folder (at most five minutes),
+//                                    so that the test can act while the batch
+//                                    surely stands at this file
+// Any other file, and a held one once released, goes to the real renderer.
 #include <windows.h>
 
 #include <cstring>
@@ -10,6 +15,11 @@ int main(int argc, char** argv) {
   if (argc == 3 && strstr(argv[2], "crash")) {
     volatile int* nowhere = nullptr;
     *nowhere = 1;
+  }
+  if (argc == 3 && strstr(argv[2], "hold")) {
+    for (int waited = 0; waited < 5 * 60 * 1000 && GetFileAttributesA("release") == INVALID_FILE_ATTRIBUTES;
+         waited += 50)
+      Sleep(50);
   }
   char self[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
