@@ -5,6 +5,7 @@
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
 #include "tools/renderer/ay/pt2_player.h"
@@ -25,6 +26,7 @@ const std::vector<Format>& formats() {
       kYmFormat,
       kVtxFormat,
       // Tracker modules.
+      kFxmFormat,
       kPt3Format,
       kPt2Format,
       kStcFormat,
