@@ -2,7 +2,7 @@
 // plays, through the renderer as the converter runs it: a WAV that sounds,
 // lasts as long as the length policy says, and carries the module's title
 // and author as the engine reads them. Folders of formats that nothing here
-// plays (FTC, FLS, FXM, GTR, PSM, PT1, AY) must give exit code 1 and no WAV.
+// plays (FTC, FLS, GTR, PSM, PT1, AY) must give exit code 1 and no WAV.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // The formats the collection's folders hold that the engine plays.
 const std::set<std::string> kPlayed = {"Pro Tracker 3", "Pro Tracker 2", "Sound Tracker", "ASC Sound Master",
-                                       "Sound Tracker Pro", "SQ-Tracker", "Pro Sound Creator"};
+                                       "Sound Tracker Pro", "SQ-Tracker", "Pro Sound Creator", "Fuxoft AY Language"};
 
 std::vector<fs::path> collection() {
   std::vector<fs::path> files;

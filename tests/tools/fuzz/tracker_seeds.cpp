@@ -1,10 +1,11 @@
 // Writes the seed corpus of tools_tracker_fuzz: a small module of each of
 // ASC Sound Master (both header layouts), Pro Sound Creator (both offset
-// styles), Sound Tracker Pro and SQ-Tracker, using the commands, samples
+// styles), Sound Tracker Pro, SQ-Tracker and Fuxoft AY Language, using the commands, samples
 // and ornaments the players act on, so that mutations start deep inside.
 //   tools_tracker_fuzz_seeds DIRECTORY
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "tests/tools/ay/tracker_module_maker.h"
@@ -73,6 +74,40 @@ SqtModule sqt_seed() {
   return m;
 }
 
+// Fuxoft AY Language, loaded at 0x9000: volume and pitch programs, a
+// subroutine, and channels that use every command.
+Bytes fxm_seed() {
+  constexpr int kLoad = 0x9000;
+  Bytes block(6);
+  auto at = [&block] { return kLoad + static_cast<int>(block.size()); };
+  auto add = [&block](std::initializer_list<int> bytes) {
+    for (int b : bytes) block.push_back(static_cast<uint8_t>(b));
+  };
+  const int volumes = at();
+  add({0x0F, 0x02, 0x3C, 0x3A, 0x08, 0x00});
+  const int pitches = at();
+  add({0x82, 0x04, 0x83, 0x02, 0xFE, 0x84, 0x00, 0x80, (pitches + 5) & 0xFF, (pitches + 5) >> 8});
+  const int sub = at();
+  add({0x8D, 0x03, 0x01, 0x03, 0x89});
+  const int a = at();
+  add({0x87, volumes & 0xFF, volumes >> 8, 0x86, pitches & 0xFF, pitches >> 8, 0x84, 0x1E, 0x88, 0x0C, 0x82, 0x03,
+       0x81, sub & 0xFF, sub >> 8, 0x8E, 0x02, 0x83, 0x8A, 0x20, 0x02, 0x22, 0x02, 0x8B, 0x85, 0x00, 0x24, 0x04,
+       0x8C, 0x00, 0x00, 0x00, 0x03, 0x80, a & 0xFF, a >> 8});
+  const int b = at();
+  add({0x87, volumes & 0xFF, volumes >> 8, 0x86, pitches & 0xFF, pitches >> 8, 0x30, 0x05, 0x00, 0x07,
+       0x80, b & 0xFF, b >> 8});
+  const int c = at();
+  add({0x00, 0x0C, 0x80, c & 0xFF, c >> 8});
+  const int starts[3] = {a, b, c};
+  for (int i = 0; i < 3; ++i) {
+    block[2 * i] = static_cast<uint8_t>(starts[i] & 0xFF);
+    block[2 * i + 1] = static_cast<uint8_t>(starts[i] >> 8);
+  }
+  Bytes file = {'F', 'X', 'S', 'M', kLoad & 0xFF, kLoad >> 8};
+  file.insert(file.end(), block.begin(), block.end());
+  return file;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,5 +127,6 @@ int main(int argc, char** argv) {
   ok = write(dir + "/made-v2.psc", make_psc(psc)) && ok;
   ok = write(dir + "/made.stp", make_stp(stp_seed())) && ok;
   ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
+  ok = write(dir + "/made.fxm", fxm_seed()) && ok;
   return ok ? 0 : 1;
 }

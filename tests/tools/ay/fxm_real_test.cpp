@@ -1,0 +1,117 @@
+// The real Fuxoft AY Language tunes of the shared samples: each is taken as
+// this format first, repeats within a plausible length, keeps all three
+// channels heard and its melody moving, and renders audibly through the
+// renderer; no other sample file is taken for one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/fxm_player.h"
+#include "tools/renderer/tune.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tools::ay::AySong;
+using tools::ay::kFxmFormat;
+
+const fs::path kRoot = TOOLS_SAMPLES;
+const fs::path kFolder = kRoot / "ay" / "Fuxoft AY Language";
+
+std::vector<uint8_t> read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<fs::path> tunes() {
+  std::vector<fs::path> paths;
+  for (const auto& entry : fs::directory_iterator(kFolder))
+    if (entry.path().extension() == ".fxm") paths.push_back(entry.path());
+  return paths;
+}
+
+TEST(FxmRealTunes, EachRepeatsWithinAPlausibleLengthAndSounds) {
+  if (!fs::is_directory(kFolder)) GTEST_SKIP() << "no samples at " << kFolder;
+  int played = 0;
+  for (const fs::path& path : tunes()) {
+    SCOPED_TRACE(path.filename().string());
+    const std::vector<uint8_t> bytes = read(path);
+    const tools::ay::Format* first = nullptr;
+    for (const tools::ay::Format& format : tools::ay::formats())
+      if (format.detect(bytes.data(), bytes.size())) {
+        first = &format;
+        break;
+      }
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->name, kFxmFormat.name);
+    AySong song;
+    std::string error;
+    ASSERT_TRUE(kFxmFormat.parse(bytes.data(), bytes.size(), &song, &error)) << error;
+    const double seconds = song.frames.size() / song.frame_hz;
+    EXPECT_GE(seconds, 30.0);
+    EXPECT_LE(seconds, 10 * 60.0);
+    EXPECT_GE(song.loop_frame, 0);  // the repeat was found, not the cap
+    size_t heard_in[3] = {0, 0, 0};
+    std::set<int> tones;
+    for (const tools::ay::Frame& frame : song.frames) {
+      const auto& regs = frame[0].regs;
+      for (int c = 0; c < 3; ++c) {
+        if (regs[8 + c] != 0 && ((regs[7] >> c & 1) == 0 || (regs[7] >> (c + 3) & 1) == 0)) {
+          ++heard_in[c];
+          tones.insert(regs[2 * c] | regs[2 * c + 1] << 8);
+        }
+      }
+    }
+    for (int c = 0; c < 3; ++c) EXPECT_GT(heard_in[c], song.frames.size() / 4) << "channel " << c;
+    EXPECT_GT(tones.size(), 40u);
+    ++played;
+  }
+  EXPECT_EQ(played, 2);
+}
+
+TEST(FxmRealTunes, RenderAudiblyThroughTheRenderer) {
+  if (!fs::is_directory(kFolder)) GTEST_SKIP() << "no samples at " << kFolder;
+  constexpr size_t kSeconds = 20;
+  for (const fs::path& path : tunes()) {
+    SCOPED_TRACE(path.filename().string());
+    std::string error;
+    std::unique_ptr<tools::Tune> tune = tools::open_tune(read(path), path.string(), &error);
+    ASSERT_NE(tune, nullptr) << error;
+    EXPECT_EQ(tune->format_name(), kFxmFormat.name);
+    EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
+    std::vector<int16_t> second(2 * tools::kSampleRate);
+    size_t loud = 0;
+    for (size_t s = 0; s < kSeconds; ++s) {
+      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
+      double sum = 0;
+      for (int16_t v : second) sum += static_cast<double>(v) * v;
+      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
+    }
+    EXPECT_GE(loud, kSeconds * 3 / 4);
+  }
+}
+
+TEST(FxmRealTunes, NoOtherSampleIsTaken) {
+  if (!fs::is_directory(kFolder)) GTEST_SKIP() << "no samples at " << kFolder;
+  int checked = 0;
+  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
+    if (!fs::is_directory(kRoot / folder)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
+      if (!entry.is_regular_file() || entry.path().parent_path() == kFolder) continue;
+      const std::vector<uint8_t> bytes = read(entry.path());
+      EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << entry.path();
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
+}  // namespace
