@@ -94,9 +94,7 @@ class Pt1Player : public tracker::Pass<Channel> {
   }
 
   // The compiler writes the three tracks of a pattern to the same length.
-  bool pattern_ended() override {
-    return m_.byte(channels_[0].data) == kEndOfTrack && channels_[0].rows_left <= 1;
-  }
+  bool pattern_ended() override { return first_track_ended(kEndOfTrack); }
 
   // A row: commands, then a note, a rest or an empty row; a track at its
   // end mark rests.
