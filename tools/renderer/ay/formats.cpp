@@ -8,9 +8,12 @@
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
+#include "tools/renderer/ay/pt1_player.h"
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
 #include "tools/renderer/ay/sqt_player.h"
+#include "tools/renderer/ay/st1_player.h"
+#include "tools/renderer/ay/st3_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
 #include "tools/renderer/ay/vortex_text_player.h"
@@ -29,11 +32,14 @@ const std::vector<Format>& formats() {
       kFxmFormat,
       kPt3Format,
       kPt2Format,
+      kPt1Format,
       kStcFormat,
       kPscFormat,
       kSqtFormat,
       kAscFormat,
       kStpFormat,
+      kSt1Format,
+      kSt3Format,
       kVortexTextFormat,
   };
   return table;
