@@ -17,7 +17,7 @@ namespace tools::ay {
 
 struct ChipWrite {
   uint32_t tick;  // from the stretch's start, 0 .. ticks (at `ticks`: after its last tick)
-  uint8_t chip;   // 0, or 1 for a TurboSound song's second chip
+  uint8_t chip;   // 0, or the second or third chip of a song for several
   uint8_t reg;    // 0..13
   uint8_t value;
 };

@@ -14,6 +14,7 @@
 #include "tools/renderer/ay/sqt_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
+#include "tools/renderer/ay/vortex_text_player.h"
 #include "tools/renderer/ay/vtx_dump.h"
 #include "tools/renderer/ay/ym_dump.h"
 
@@ -35,6 +36,7 @@ const std::vector<Format>& formats() {
       kSqtFormat,
       kAscFormat,
       kStpFormat,
+      kVortexTextFormat,
   };
   return table;
 }

@@ -1,6 +1,6 @@
-// Plays a ChipSource: runs one or two chips through each stretch, writing
-// each register at the tick the source made it, adds the beeper's level,
-// and resamples to 44,100 Hz. An AySong plays through a FrameSource.
+// Plays a ChipSource: runs its one to three chips through each stretch,
+// writing each register at the tick the source made it, adds the beeper's
+// level, and resamples to 44,100 Hz. An AySong plays through a FrameSource.
 #pragma once
 
 #include <cstddef>
