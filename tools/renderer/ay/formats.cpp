@@ -9,6 +9,7 @@
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
 #include "tools/renderer/ay/project_ay_format.h"
+#include "tools/renderer/ay/pt1_player.h"
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
 #include "tools/renderer/ay/sqt_player.h"
@@ -31,6 +32,7 @@ const std::vector<Format>& formats() {
       // Tracker modules.
       kPt3Format,
       kPt2Format,
+      kPt1Format,
       kStcFormat,
       kPscFormat,
       kSqtFormat,

@@ -17,7 +17,7 @@ constexpr uint8_t kNote = 0x50;             // + note
 constexpr uint8_t kEnvelopeOff = 0xB0;
 constexpr uint8_t kSkip = 0xB1;             // rows a line lasts, then the count
 constexpr uint8_t kShape = 0xB1;            // + shape, period
-constexpr uint8_t kRest = 0xC0;
+constexpr uint8_t kNoteOff = 0xC0;
 constexpr uint8_t kVolume = 0xC0;           // + volume
 constexpr uint8_t kEmptyRow = 0xD0;
 constexpr uint8_t kSample = 0xD0;           // + number
@@ -132,7 +132,7 @@ void put_cell(Bytes& out, const Row& row, int channel, int rows, int* skip) {
     *skip = rows;
   }
   if (cell.note == kRest) {
-    out.push_back(kRest);
+    out.push_back(kNoteOff);
   } else if (cell.note >= 0) {
     out.push_back(static_cast<uint8_t>(kNote + cell.note));
   } else {

@@ -304,17 +304,41 @@ class Reader {
     }
     if (modules_.empty()) return fail("no [Module] section");
     for (const Module& module : modules_) {
-      for (size_t i = 0; i < module.positions.size(); ++i) {
-        if (!module.patterns[module.positions[i]].defined) {
-          return fail("position " + std::to_string(i) + " names pattern " + std::to_string(module.positions[i]) +
-                      ", which the module lacks");
+      if (!whole(module)) return false;
+    }
+    return true;
+  }
+
+ private:
+  // The tracker saves every sample and ornament, then the patterns: a
+  // module that lacks one its order or patterns name was cut or damaged.
+  bool whole(const Module& module) {
+    for (size_t i = 0; i < module.positions.size(); ++i) {
+      if (!module.patterns[module.positions[i]].defined) {
+        error_ = "position " + std::to_string(i) + " names pattern " + std::to_string(module.positions[i]) +
+                 ", which the module lacks";
+        return false;
+      }
+    }
+    for (int number = 0; number < kPatterns; ++number) {
+      for (const Row& row : module.patterns[number].rows) {
+        for (const Cell& cell : row.cells) {
+          if (cell.sample != 0 && !module.samples[cell.sample].defined) {
+            error_ = "pattern " + std::to_string(number) + " plays sample " + std::to_string(cell.sample) +
+                     ", which the module lacks";
+            return false;
+          }
+          if (cell.ornament > 0 && !module.ornaments[cell.ornament].defined) {
+            error_ = "pattern " + std::to_string(number) + " plays ornament " + std::to_string(cell.ornament) +
+                     ", which the module lacks";
+            return false;
+          }
         }
       }
     }
     return true;
   }
 
- private:
   bool fail(const std::string& reason) {
     error_ = "line " + std::to_string(lines_.number()) + ": " + reason;
     return false;
