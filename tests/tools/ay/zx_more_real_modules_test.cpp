@@ -29,6 +29,8 @@ struct Folder {
 const Folder kFolders[] = {
     {"ay/Pro Tracker 1.xx", "Pro Tracker 1"},
     {"zx-more/Pro Tracker 1", "Pro Tracker 1"},
+    {"zx-more/Sound Tracker 1", "Sound Tracker song"},
+    {"zx-more/Sound Tracker 3", "Sound Tracker (ST3)"},
 };
 
 std::vector<uint8_t> read(const fs::path& path) {
@@ -92,7 +94,7 @@ TEST(ZxMoreRealModules, EachPlaysItsWholeSongAndRendersAudibly) {
       ++played;
     }
   }
-  EXPECT_EQ(played, 7);
+  EXPECT_EQ(played, 12);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
 #include "tools/renderer/ay/sqt_player.h"
+#include "tools/renderer/ay/st1_player.h"
+#include "tools/renderer/ay/st3_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
 #include "tools/renderer/ay/vortex_text_player.h"
@@ -38,6 +40,8 @@ const std::vector<Format>& formats() {
       kSqtFormat,
       kAscFormat,
       kStpFormat,
+      kSt1Format,
+      kSt3Format,
       kVortexTextFormat,
   };
   return table;
