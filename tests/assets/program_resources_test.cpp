@@ -1,6 +1,7 @@
 // The resources the build puts into the programs, read back from the built
 // files: version information in all three, a manifest that asks for no
-// elevation and names the supported Windows versions, and in the converter
+// elevation, names the supported Windows versions and makes UTF-8 the ANSI
+// code page, and in the converter
 // common controls 6 and an icon of several sizes as resource 1; and the
 // window class of the runtime showing that icon rather than a default one.
 // The programs' paths come on the command line: converter, renderer and
@@ -92,6 +93,10 @@ TEST(ProgramResources, EveryProgramCarriesItsVersionAndManifest) {
     std::string manifest = program.resource_text(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     ASSERT_FALSE(manifest.empty()) << "no application manifest";
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(manifest.find("<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">"
+                            "UTF-8</activeCodePage>"),
+              std::string::npos)
+        << "the ANSI code page is not made UTF-8";
     for (const char* os : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
                            "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
