@@ -126,18 +126,22 @@ TEST_F(ListingTest, EntriesTheCodePageCannotHoldArePassedOverAndTheRestOpen) {
 }
 
 TEST_F(ListingTest, PathsCountAgainstTheLimitInCharactersNotBytes) {
-  // 200 Cyrillic letters: 200 characters for the platform, 400 bytes in
-  // UTF-8; in code page 1251 one byte each.
-  std::string name;
-  for (int i = 0; i < 100; i++) name += "Ёж";
-  std::wstring wide = wide_of(folder.path().c_str()) + L"\\" + wide_of(name.c_str());
+  // 200 Cyrillic letters in two folders: 200 characters for the platform,
+  // 400 bytes in UTF-8; in code page 1251 one byte each. (A Unix file
+  // system takes 255 bytes a name, so no one name holds them all.)
+  std::string half;
+  for (int i = 0; i < 50; i++) half += "Ёж";
+  const std::wstring outer = wide_of(folder.path().c_str()) + L"\\" + wide_of(half.c_str());
+  const std::wstring wide = outer + L"\\" + wide_of(half.c_str());
   ASSERT_LT(wide.size(), static_cast<size_t>(MAX_PATH));
+  ASSERT_TRUE(CreateDirectoryW(outer.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
-  const std::string path = folder / expected_ansi(name.c_str());
+  const std::string path = folder / expected_ansi((half + "\\" + half).c_str());
   EXPECT_EQ(file_size(path.c_str()), FILE_IS_FOLDER) << path.size() << " bytes";
   EXPECT_NE(open_directory_listing(1, path.c_str(), "*.*"), 0);
   close_directory_listing(1);
   RemoveDirectoryW(wide.c_str());
+  RemoveDirectoryW(outer.c_str());
 
   // The limit itself: 259 characters pass, 260 do not, however many bytes.
   char buffer[PATH_BUFFER_BYTES];
