@@ -82,5 +82,18 @@ int main(int argc, char** argv) {
                                        Bytes{0xA2, 0x61, 30, 0xFF}, Bytes{0x81, 0xFF}}}};
   stc.positions = {{1, 0}, {1, 3}};
   ok &= write(dir + "/stc", make_stc(stc));
+
+  Pt1Module pt1;
+  StcLine bent;
+  bent.noise = true;
+  bent.tone_offset = -9;
+  pt1.samples = {Pt1Sample{1, {StcLine{}, bent}}};
+  pt1.ornaments = {{}, {0, 7}};
+  // Tempo, row length, volume, envelope and its end, ornament, rest, empty row.
+  pt1.patterns = {Tracks{Bytes{0x93, 0xB2, 0xA9, 0x61, 36, 0x8D, 0x20, 0x00, 38, 0x81, 0x71, 40, 0x80, 0x90, 0xFF},
+                         Bytes{0xB1, 0x61, 30, 0xB0, 0xFF}, Bytes{0x90, 0xFF}}};
+  pt1.positions = {0, 0};
+  pt1.loop = 1;
+  ok &= write(dir + "/pt1", make_pt1(pt1));
   return ok ? 0 : 1;
 }

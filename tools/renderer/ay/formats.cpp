@@ -7,11 +7,15 @@
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
+#include "tools/renderer/ay/pt1_player.h"
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
 #include "tools/renderer/ay/sqt_player.h"
+#include "tools/renderer/ay/st1_player.h"
+#include "tools/renderer/ay/st3_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
+#include "tools/renderer/ay/vortex_text_player.h"
 #include "tools/renderer/ay/vtx_dump.h"
 #include "tools/renderer/ay/ym_dump.h"
 
@@ -26,11 +30,15 @@ const std::vector<Format>& formats() {
       // Tracker modules.
       kPt3Format,
       kPt2Format,
+      kPt1Format,
       kStcFormat,
       kPscFormat,
       kSqtFormat,
       kAscFormat,
       kStpFormat,
+      kSt1Format,
+      kSt3Format,
+      kVortexTextFormat,
   };
   return table;
 }
