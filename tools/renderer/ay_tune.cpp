@@ -71,7 +71,7 @@ std::unique_ptr<Tune> open_ay_tune(const std::vector<uint8_t>& data, const std::
     }
     if (first_reason.empty()) first_reason = std::string(format.name) + ": " + reason;
   }
-  *error = first_reason.empty() ? "not an AY/YM file" : first_reason;
+  *error = first_reason;
   return nullptr;
 }
 
