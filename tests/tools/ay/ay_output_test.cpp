@@ -135,6 +135,25 @@ TEST(AyOutputStereo, TurboSoundsSecondChipPlaysBesideTheFirst) {
   EXPECT_NEAR(measured_frequency(both.right), 1773400 / (16.0 * 150), 2);
 }
 
+
+TEST(AyOutputStereo, ThirdChipPlaysBesideTheOthersAtTheSameScale) {
+  AySong song = tone_song(1773400, 200, 0, 0.5);
+  song.chips = 3;
+  std::string error;
+  EXPECT_TRUE(tools::ay::SongPlayer::playable(song, &error)) << error;
+  const Sides first_only = render(song, 0.2, 8820);
+  for (tools::ay::Frame& frame : song.frames) {
+    frame[2].regs[4] = 150;
+    frame[2].regs[7] = 0x3B;  // the third chip's channel C: the right side
+    frame[2].regs[10] = 15;
+  }
+  const Sides all = render(song, 0.2, 8820);
+  EXPECT_NEAR(rms(all.left), rms(first_only.left), 1e-4);
+  EXPECT_NEAR(rms(all.right), rms(all.left), 1e-3);
+  EXPECT_NEAR(measured_frequency(all.right), 1773400 / (16.0 * 150), 2);
+  song.chips = 4;
+  EXPECT_FALSE(tools::ay::SongPlayer::playable(song, &error));
+}
 // Sines straight into the resampler at each clock's tick rate: the output's
 // amplitude at the sine's frequency, or at its alias when it lies above
 // the output's Nyquist frequency.

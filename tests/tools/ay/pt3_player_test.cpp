@@ -319,6 +319,17 @@ TEST(Pt3Player, VortexTurboSoundPairDrivesTwoChips) {
   EXPECT_EQ(tone(song.frames[1][1], 0), notes()[kC4 + 5]);
   EXPECT_EQ(tone(song.frames[2][1], 0), notes()[kC4 + 4]) << "the second module loops on its own";
 
+  // A second module in 3.7's own TurboSound layout has no chip for its
+  // mirrored half: it plays its first chip only.
+  Pt3Module mirrored = second;
+  mirrored.header = "ProTracker 3.7";
+  mirrored.second_chip_patterns = 2;
+  mirrored.patterns.push_back(first.patterns[0]);
+  const AySong paired = parse(make_turbo_sound(make_pt3(first), make_pt3(mirrored)));
+  EXPECT_EQ(paired.chips, 2);
+  ASSERT_EQ(paired.frames.size(), 3u);
+  EXPECT_EQ(tone(paired.frames[1][1], 0), notes()[kC4 + 5]);
+
   // A footer naming more bytes than the file has is not a module.
   Bytes lying = bytes;
   lying[lying.size() - 5] = 0x7F;

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/renderer/ay/tracker_frames.h"
+#include "tools/renderer/ay/tracker_pass.h"
+#include "tools/renderer/ay/tracker_steps.h"
 
 namespace tools::ay {
 namespace {
 
-using tracker::ChipState;
 using tracker::Voice;
-using zx::ModuleBytes;
 
 // The header, after which the position list follows:
 //   version 1: +0 delay, +1 loop position, +2 patterns, +4 samples,
@@ -79,14 +78,7 @@ bool find_layout(const uint8_t* data, size_t size, Layout* layout) {
   return read_layout(data, size, 1, layout) || read_layout(data, size, 0, layout);
 }
 
-int signed5(int bits) { return (bits & 0x10) ? (bits & 0x1F) - 32 : bits & 0x1F; }
-
-struct Channel {
-  size_t data = 0;  // next pattern byte
-  bool ended = false;
-  int row_length = 0;
-  int rows_left = 0;
-
+struct Channel : tracker::PatternReader {
   bool sounding = false;
   int note = 0;
   int sample = 0;
@@ -96,17 +88,9 @@ struct Channel {
   int envelope_base = 0;
   int noise_base = 0;
 
-  int sample_line = 0;
-  int sample_loop = 0;
+  tracker::SampleSums sample_at;
+  tracker::OrnamentSums ornament_at;
   bool released = false;
-  int ornament_line = 0;
-  int ornament_loop = 0;
-  int tone_sum = 0;
-  int noise_sum = 0;
-  int envelope_sum = 0;
-  int volume_sum = 0;
-  int ornament_note = 0;
-  int ornament_noise = 0;
 
   bool keep_sample = false;  // F1/F3: the next note goes on with the sample
   bool keep_ornament = false;
@@ -122,35 +106,15 @@ struct Channel {
   int last_tone = 0;
 };
 
-class AscPass : public zx::PositionPlayer {
+class AscPass : public tracker::Pass<Channel> {
  public:
-  AscPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) {
-    delay_ = layout.delay;
-    start_position(0);
+  AscPass(const uint8_t* data, size_t size, const Layout& layout)
+      : Pass(data, size, layout.count, layout.loop, layout.delay), layout_(layout) {
+    enter(0);
   }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    ChipState state;
-    wrapped_ = false;
-    shape_ = -1;
-    // A tempo command takes effect on the row it stands in.
-    if (--tick_ <= 0) {
-      if (!next_row(error)) return false;
-      tick_ = delay_;
-    }
-    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
-    state.noise = static_cast<uint8_t>(noise_);
-    state.envelope_period = static_cast<uint16_t>(envelope_period_);
-    state.shape = shape_;
-    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
-  }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
-  void start_position(int position) {
-    position_ = position;
+  void start_position(int position) override {
     size_t pattern = m_.byte(layout_.positions + position);
     for (int c = 0; c < 3; ++c) {
       Channel& channel = channels_[c];
@@ -162,47 +126,29 @@ class AscPass : public zx::PositionPlayer {
 
   // A pattern ends when its first channel reaches its end mark; the other
   // channels were written to the same length.
-  bool next_row(std::string* error) {
-    for (int skipped = 0; m_.byte(channels_[0].data) == 0xFF && channels_[0].rows_left <= 1; ++skipped) {
-      if (skipped > layout_.count) {
-        *error = "the module's patterns hold no rows";
-        return false;
-      }
-      int next = position_ + 1;
-      if (next >= layout_.count) {
-        next = layout_.loop;
-        wrapped_ = true;
-      }
-      start_position(next);
-      if (m_.broken()) return true;
-    }
-    for (Channel& channel : channels_) {
-      if (--channel.rows_left > 0 || channel.ended) continue;
-      if (!read_row(channel)) {
-        *error = "a pattern runs on without a row";
-        return false;
-      }
-    }
-    return true;
-  }
+  bool pattern_ended() override { return m_.byte(channels_[0].data) == 0xFF && channels_[0].rows_left <= 1; }
 
-  bool read_row(Channel& ch) {
+  bool read_row(Channel& ch) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {
       int b = m_.byte(ch.data++);
       if (m_.broken()) return true;
       if (b <= 0x5C) {
         start_note(ch, b);
-        return end_row(ch);
+        end_row(ch);
+        return true;
       }
       switch (b) {
         case 0x5D:  // pause
           ch.sounding = false;
-          return end_row(ch);
+          end_row(ch);
+          return true;
         case 0x5E:  // release: the sample plays out past its loop
           ch.released = true;
-          return end_row(ch);
+          end_row(ch);
+          return true;
         case 0x5F:  // nothing new this row
-          return end_row(ch);
+          end_row(ch);
+          return true;
         case 0xE0:
           ch.envelope = true;
           continue;
@@ -253,16 +199,11 @@ class AscPass : public zx::PositionPlayer {
         ch.envelope = false;
       } else {
         // F8, FA, FC, FD, FE: the envelope shape.
-        shape_ = b & 0x0F;
-        envelope_shape_ = shape_;
+        state_.shape = b & 0x0F;
+        envelope_shape_ = state_.shape;
       }
     }
     return false;
-  }
-
-  bool end_row(Channel& ch) {
-    ch.rows_left = ch.row_length + 1;
-    return true;
   }
 
   void start_note(Channel& ch, int note) {
@@ -270,17 +211,13 @@ class AscPass : public zx::PositionPlayer {
     ch.note = note;
     if (ch.envelope) {
       ch.envelope_base = m_.byte(ch.data++);
-      shape_ = envelope_shape_;
+      state_.shape = envelope_shape_;
     }
     if (!ch.keep_sample) {
-      ch.sample_line = ch.sample_loop = 0;
+      ch.sample_at.restart();
       ch.released = false;
-      ch.tone_sum = ch.noise_sum = ch.envelope_sum = ch.volume_sum = 0;
     }
-    if (!ch.keep_ornament) {
-      ch.ornament_line = ch.ornament_loop = 0;
-      ch.ornament_note = ch.ornament_noise = 0;
-    }
+    if (!ch.keep_ornament) ch.ornament_at.restart();
     ch.keep_sample = ch.keep_ornament = false;
     ch.slide = 0;
     ch.slide_step = ch.pending_step;
@@ -299,53 +236,47 @@ class AscPass : public zx::PositionPlayer {
     ch.sounding = true;
   }
 
-  Voice sound(Channel& ch) {
+  Voice sound(Channel& ch) override {
     Voice voice;
     if (!ch.sounding) return voice;
-    size_t sample = layout_.samples + m_.word(layout_.samples + 2 * ch.sample);
-    size_t line = sample + 3 * static_cast<size_t>(ch.sample_line);
+    tracker::SampleSums& sample = ch.sample_at;
+    size_t line = layout_.samples + m_.word(layout_.samples + 2 * ch.sample) + 3 * static_cast<size_t>(sample.line);
     int b0 = m_.byte(line), b1 = m_.byte(line + 1), b2 = m_.byte(line + 2);
-    if (b0 & 0x80) ch.sample_loop = ch.sample_line;
-    ch.tone_sum += static_cast<int8_t>(b1);
+    if (b0 & 0x80) sample.mark_loop();
+    sample.add_tone(static_cast<int8_t>(b1));
     int flags = b2 & 0x0F;
     int mode = flags >> 1 & 3;  // 1 envelope, 2 volume down, 3 volume up
-    if (mode == 2) ch.volume_sum = std::max(ch.volume_sum - 1, -15);
-    if (mode == 3) ch.volume_sum = std::min(ch.volume_sum + 1, 15);
+    sample.slide_volume(mode);
     voice.tone_on = !(flags & 1);
     voice.noise_on = !(flags & 8);
     // The sample's 5-bit adder steps the noise while noise sounds, and the
     // envelope period while it does not.
     if (voice.noise_on)
-      ch.noise_sum += signed5(b0);
+      sample.add_noise(tracker::signed5(b0));
     else
-      ch.envelope_sum += signed5(b0);
+      sample.add_envelope(tracker::signed5(b0));
     bool finished = false;
     if ((b0 & 0x20) && !ch.released)
-      ch.sample_line = ch.sample_loop;
+      sample.repeat();
     else if (b0 & 0x60)
       finished = true;
     else
-      ++ch.sample_line;
+      sample.next();
 
-    size_t ornament = layout_.ornaments + m_.word(layout_.ornaments + 2 * ch.ornament);
-    size_t step = ornament + 2 * static_cast<size_t>(ch.ornament_line);
+    tracker::OrnamentSums& ornament = ch.ornament_at;
+    size_t step = layout_.ornaments + m_.word(layout_.ornaments + 2 * ch.ornament) +
+                  2 * static_cast<size_t>(ornament.line);
     int o0 = m_.byte(step), o1 = m_.byte(step + 1);
-    if (o0 & 0x80) ch.ornament_loop = ch.ornament_line;
-    ch.ornament_note += static_cast<int8_t>(o1);
-    ch.ornament_noise += signed5(o0);
+    if (o0 & 0x80) ornament.mark_loop();
+    ornament.add_note(static_cast<int8_t>(o1));
+    ornament.add_noise(tracker::signed5(o0));
     if (o0 & 0x60)
-      ch.ornament_line = ch.ornament_loop;
+      ornament.repeat();
     else
-      ++ch.ornament_line;
-    // Runaway lines (a sample without an end mark) read past the module and
-    // stop the song as broken; these bounds only keep the sums in range.
-    ch.sample_line = std::min(ch.sample_line, 0xFFFF);
-    ch.ornament_line = std::min(ch.ornament_line, 0xFFFF);
-    ch.ornament_note = std::clamp(ch.ornament_note, -96, 96);
-    ch.tone_sum = std::clamp(ch.tone_sum, -0xFFF, 0xFFF);
+      ornament.next();
 
-    int base = tracker::note_period(tracker::asm_notes(), ch.note + ch.ornament_note);
-    int tone = std::clamp(base + ch.tone_sum + ch.slide, 0, 0xFFF);
+    int base = tracker::note_period(tracker::asm_notes(), ch.note + ornament.note);
+    int tone = std::clamp(base + sample.tone + ch.slide, 0, 0xFFF);
     voice.tone = static_cast<uint16_t>(tone);
     ch.last_tone = base + ch.slide;
     if (ch.slide_step != 0) {
@@ -360,27 +291,16 @@ class AscPass : public zx::PositionPlayer {
       ch.fade_count = ch.fade_period;
       ch.fade_sum = std::clamp(ch.fade_sum + ch.fade_step, -15, 15);
     }
-    int level = std::clamp((b2 >> 4) + ch.volume_sum + ch.fade_sum, 0, 15);
+    int level = std::clamp((b2 >> 4) + sample.volume + ch.fade_sum, 0, 15);
     voice.level = tracker::scaled_level(level, ch.volume);
     voice.envelope = ch.envelope && mode == 1;
-    if (voice.envelope) envelope_period_ = (ch.envelope_base + ch.envelope_sum) & 0xFFFF;
-    if (voice.noise_on) noise_ = (ch.noise_base + ch.noise_sum + ch.ornament_noise) & 0x1F;
+    if (voice.envelope) state_.envelope_period = static_cast<uint16_t>((ch.envelope_base + sample.envelope) & 0xFFFF);
+    if (voice.noise_on) state_.noise = static_cast<uint8_t>((ch.noise_base + sample.noise + ornament.noise) & 0x1F);
     if (finished) ch.sounding = false;
     return voice;
   }
 
-  ModuleBytes& m_;
   Layout layout_;
-  Channel channels_[3];
-  int position_ = 0;
-  bool wrapped_ = false;
-  int delay_ = 1;
-  int tick_ = 1;
-  int noise_ = 0;
-  int envelope_period_ = 0;
-  int envelope_shape_ = 8;
-  int shape_ = -1;
-  uint8_t last_shape_ = 0;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -402,8 +322,7 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
     song->title = zx::field_text(data + text + kTitleTagSize, kTextSize);
     song->author = zx::field_text(data + text + kTitleTagSize + kTextSize + 4, kTextSize);
   }
-  ModuleBytes module(data, size);
-  AscPass pass(module, layout);
+  AscPass pass(data, size, layout);
   return zx::record_pass(pass, layout.loop, song, error);
 }
 

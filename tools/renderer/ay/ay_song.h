@@ -1,5 +1,5 @@
 // What every AY/YM format turns into before a chip plays it: the register
-// writes of one or two sound chips, one set per player frame. Parsers of
+// writes of one to three sound chips, one set per player frame. Parsers of
 // register dumps copy them; tracker players compute them by playing the
 // module through once. The chip engine never sees a file format, so a new
 // format is a parser and nothing else.
@@ -23,9 +23,10 @@ struct ChipFrame {
   bool shape_written = false;
 };
 
-// One player frame: the first chip, and the second one of a TurboSound
-// song (left all zero when there is one chip).
-using Frame = std::array<ChipFrame, 2>;
+// One player frame: the first chip, then the second of a TurboSound song
+// and the third of a song for three chips (those a song lacks stay zero).
+constexpr int kMaxChips = 3;
+using Frame = std::array<ChipFrame, kMaxChips>;
 
 // The Atari ST effects that YM5 and YM6 dumps keep beside the registers:
 // a timer of the ST's MFP rewrote one register many times per frame.
@@ -48,7 +49,7 @@ struct AySong {
   StereoLayout layout = StereoLayout::abc;
   double clock_hz = 1773400;  // ZX Spectrum; CPC 1,000,000; Atari ST 2,000,000
   double frame_hz = 50;
-  int chips = 1;              // 2 for TurboSound
+  int chips = 1;              // 2 for TurboSound, up to kMaxChips
   std::vector<Frame> frames;  // one pass through the song
   long loop_frame = -1;       // where the song jumps back after its last frame; -1: it ends
   std::vector<FrameEffects> effects;            // empty, or one pair per frame
@@ -65,7 +66,7 @@ struct AySong {
 // enough that a file of another format, or random bytes, is not taken;
 // `parse` fills `song` or returns false with a one-line reason. Neither may
 // read outside [data, data + size), loop forever or allocate without bound:
-// a song is capped at kMaxFrames.
+// a song is capped at max_frames(frame_hz).
 struct Format {
   const char* name;  // for messages: "Pro Tracker 3"
   bool (*detect)(const uint8_t* data, size_t size);
@@ -74,6 +75,13 @@ struct Format {
 
 // 20 minutes at 50 Hz: no render is longer.
 constexpr size_t kMaxFrames = 20 * 60 * 50;
+
+// The same 20 minutes at a player rate of `frame_hz` (players that run
+// faster than 50 Hz, up to the 1 kHz a song may state, get more frames).
+inline size_t max_frames(double frame_hz) {
+  if (!(frame_hz > 50)) return kMaxFrames;
+  return static_cast<size_t>(static_cast<double>(kMaxFrames) * (frame_hz < 1000 ? frame_hz : 1000) / 50);
+}
 
 // Every format, strictest checks first.
 const std::vector<Format>& formats();

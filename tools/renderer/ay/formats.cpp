@@ -12,6 +12,7 @@
 #include "tools/renderer/ay/sqt_player.h"
 #include "tools/renderer/ay/stc_player.h"
 #include "tools/renderer/ay/stp_player.h"
+#include "tools/renderer/ay/vortex_text_player.h"
 #include "tools/renderer/ay/vtx_dump.h"
 #include "tools/renderer/ay/ym_dump.h"
 
@@ -31,6 +32,7 @@ const std::vector<Format>& formats() {
       kSqtFormat,
       kAscFormat,
       kStpFormat,
+      kVortexTextFormat,
   };
   return table;
 }

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/renderer/ay/tracker_frames.h"
+#include "tools/renderer/ay/tracker_pass.h"
+#include "tools/renderer/ay/tracker_steps.h"
 
 namespace tools::ay {
 namespace {
 
-using tracker::ChipState;
 using tracker::Voice;
-using zx::ModuleBytes;
 
 // The header: +0 "PSC V1.0x COMPILATION OF ", +25 title (20), +45 " BY ",
 // +49 author (20), +69 the sample area, +71 the position list, +73 the
@@ -79,59 +78,28 @@ bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   return true;
 }
 
-int signed5(int bits) { return (bits & 0x10) ? (bits & 0x1F) - 32 : bits & 0x1F; }
-
-struct Channel {
-  size_t data = 0;
-  bool ended = false;
-  int rows_left = 0;
-
+struct Channel : tracker::PatternReader {
   bool sounding = false;
   int note = 0;
   int sample = 0;
   int ornament = 0;
   int volume = 15;
-
-  int sample_line = 0;
-  int sample_loop = 0;
-  int ornament_line = 0;
-  int ornament_loop = 0;
-  int tone_sum = 0;
-  int noise_sum = 0;
-  int volume_sum = 0;
-  int ornament_note = 0;
-  int ornament_noise = 0;
+  tracker::SampleSums sample_at;
+  tracker::OrnamentSums ornament_at;
 };
 
-class PscPass : public zx::PositionPlayer {
+class PscPass : public tracker::Pass<Channel> {
  public:
-  PscPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) { start_position(0); }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    ChipState state;
-    wrapped_ = false;
-    shape_ = -1;
-    if (--tick_ <= 0) {
-      tick_ = layout_.delay;
-      if (!next_row(error)) return false;
-    }
-    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
-    state.noise = static_cast<uint8_t>(noise_);
-    state.envelope_period = static_cast<uint16_t>(envelope_period_);
-    state.shape = shape_;
-    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
+  PscPass(const uint8_t* data, size_t size, const Layout& layout)
+      : Pass(data, size, layout.count, layout.loop, layout.delay), layout_(layout) {
+    enter(0);
   }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
   size_t entry(int position) const { return layout_.positions + kPositionSize * position; }
 
-  void start_position(int position) {
-    position_ = position;
+  void start_position(int position) override {
     rows_ = m_.byte(entry(position) + 1);
-    row_ = 0;
     for (int c = 0; c < 3; ++c) {
       channels_[c].data = m_.word(entry(position) + 2 + 2 * c);
       channels_[c].ended = false;
@@ -139,29 +107,11 @@ class PscPass : public zx::PositionPlayer {
     }
   }
 
-  bool next_row(std::string* error) {
-    if (row_ >= rows_) {
-      int next = position_ + 1;
-      if (next >= layout_.count) {
-        next = layout_.loop;
-        wrapped_ = true;
-      }
-      start_position(next);
-    }
-    ++row_;
-    for (Channel& channel : channels_) {
-      if (--channel.rows_left > 0 || channel.ended) continue;
-      if (!read_row(channel)) {
-        *error = "a pattern runs on without a row";
-        return false;
-      }
-    }
-    return true;
-  }
+  bool pattern_ended() override { return row_ >= rows_; }
 
   // A row of a channel: commands, at most one note, and a closing byte that
   // says how many rows pass before the channel is read again.
-  bool read_row(Channel& ch) {
+  bool read_row(Channel& ch) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {
       int b = m_.byte(ch.data++);
       if (m_.broken()) return true;
@@ -170,8 +120,8 @@ class PscPass : public zx::PositionPlayer {
       } else if (b < 0x67) {
         ch.volume = b - 0x57;
       } else if (b == 0x7A) {
-        shape_ = m_.byte(ch.data) & 0x0F;
-        envelope_period_ = m_.word(ch.data + 1);
+        state_.shape = m_.byte(ch.data) & 0x0F;
+        state_.envelope_period = m_.word(ch.data + 1);
         ch.data += 3;
       } else if (b == 0x7C) {
         ch.sounding = false;
@@ -184,7 +134,8 @@ class PscPass : public zx::PositionPlayer {
       } else if (b < 0xC0) {
         ch.ornament = b - 0xA0;
       } else if (b < 0xFE) {
-        ch.rows_left = b - 0xC0 + 1;
+        ch.row_length = b - 0xC0;
+        end_row(ch);
         return true;
       } else {
         --ch.data;
@@ -197,10 +148,8 @@ class PscPass : public zx::PositionPlayer {
 
   void start_note(Channel& ch, int note) {
     ch.note = note;
-    ch.sample_line = ch.sample_loop = 0;
-    ch.ornament_line = ch.ornament_loop = 0;
-    ch.tone_sum = ch.noise_sum = ch.volume_sum = 0;
-    ch.ornament_note = ch.ornament_noise = 0;
+    ch.sample_at.restart();
+    ch.ornament_at.restart();
     ch.sounding = true;
   }
 
@@ -217,51 +166,47 @@ class PscPass : public zx::PositionPlayer {
     return m_.word(entry) + (layout_.version >= 4 ? layout_.ornaments : 0);
   }
 
-  Voice sound(Channel& ch) {
+  Voice sound(Channel& ch) override {
     Voice voice;
     if (!ch.sounding) return voice;
-    size_t line = sample_start(ch.sample) + 6 * static_cast<size_t>(ch.sample_line);
+    tracker::SampleSums& sample = ch.sample_at;
+    size_t line = sample_start(ch.sample) + 6 * static_cast<size_t>(sample.line);
     int tone = static_cast<int16_t>(m_.word(line));
     int noise = static_cast<int8_t>(m_.byte(line + 2));
     int level = m_.byte(line + 3) & 0x0F;
     int flags = m_.byte(line + 4);
-    if (!(flags & kNotLoop)) ch.sample_loop = ch.sample_line;
-    ch.tone_sum = std::clamp(ch.tone_sum + tone, -0xFFF, 0xFFF);
-    ch.noise_sum = (ch.noise_sum + noise) & 0x1F;
-    int mode = flags >> 1 & 3;  // 2 volume down, 3 volume up
-    if (mode == 2) ch.volume_sum = std::max(ch.volume_sum - 1, -15);
-    if (mode == 3) ch.volume_sum = std::min(ch.volume_sum + 1, 15);
+    if (!(flags & kNotLoop)) sample.mark_loop();
+    sample.add_tone(tone);
+    sample.add_noise(noise);
+    sample.slide_volume(flags >> 1 & 3);  // 2 volume down, 3 volume up
     voice.tone_on = !(flags & 0x01);
     voice.noise_on = !(flags & 0x08);
     voice.envelope = !(flags & 0x10);
-    ch.sample_line = (flags & kMoreLines) ? std::min(ch.sample_line + 1, 0xFFFF) : ch.sample_loop;
+    if (flags & kMoreLines)
+      sample.next();
+    else
+      sample.repeat();
 
-    size_t step = ornament_start(ch.ornament) + 2 * static_cast<size_t>(ch.ornament_line);
+    tracker::OrnamentSums& ornament = ch.ornament_at;
+    size_t step = ornament_start(ch.ornament) + 2 * static_cast<size_t>(ornament.line);
     int o0 = m_.byte(step), o1 = m_.byte(step + 1);
-    if (!(o0 & kNotLoop)) ch.ornament_loop = ch.ornament_line;
-    ch.ornament_note = std::clamp(ch.ornament_note + static_cast<int8_t>(o1), -96, 96);
-    ch.ornament_noise = (ch.ornament_noise + signed5(o0)) & 0x1F;
-    ch.ornament_line = (o0 & kMoreLines) ? std::min(ch.ornament_line + 1, 0xFFFF) : ch.ornament_loop;
+    if (!(o0 & kNotLoop)) ornament.mark_loop();
+    ornament.add_note(static_cast<int8_t>(o1));
+    ornament.add_noise(tracker::signed5(o0));
+    if (o0 & kMoreLines)
+      ornament.next();
+    else
+      ornament.repeat();
 
-    int base = tracker::note_period(tracker::asm_notes(), ch.note + ch.ornament_note);
-    voice.tone = static_cast<uint16_t>(std::clamp(base + ch.tone_sum, 0, 0xFFF));
-    voice.level = tracker::scaled_level(level + ch.volume_sum, ch.volume);
-    if (voice.noise_on) noise_ = (ch.noise_sum + ch.ornament_noise) & 0x1F;
+    int base = tracker::note_period(tracker::asm_notes(), ch.note + ornament.note);
+    voice.tone = static_cast<uint16_t>(std::clamp(base + sample.tone, 0, 0xFFF));
+    voice.level = tracker::scaled_level(level + sample.volume, ch.volume);
+    if (voice.noise_on) state_.noise = static_cast<uint8_t>((sample.noise + ornament.noise) & 0x1F);
     return voice;
   }
 
-  ModuleBytes& m_;
   Layout layout_;
-  Channel channels_[3];
-  int position_ = 0;
   int rows_ = 0;
-  int row_ = 0;
-  bool wrapped_ = false;
-  int tick_ = 1;
-  int noise_ = 0;
-  int envelope_period_ = 0;
-  int shape_ = -1;
-  uint8_t last_shape_ = 0;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -279,8 +224,7 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
   song->program = "Pro Sound Creator 1.0" + std::to_string(layout.version);
   song->title = zx::field_text(data + kTitle, kTextSize);
   song->author = zx::field_text(data + kAuthor, kTextSize);
-  ModuleBytes module(data, size);
-  PscPass pass(module, layout);
+  PscPass pass(data, size, layout);
   return zx::record_pass(pass, layout.loop, song, error);
 }
 

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "tools/renderer/ay/tracker_pass.h"
 #include "tools/renderer/ay/zx_tables.h"
-#include "tools/renderer/ay/zx_tracker.h"
 
 namespace tools::ay {
 namespace {
+
+using tracker::Voice;
 
 // Offsets into the header.
 constexpr size_t kDelay = 0;
@@ -63,117 +65,62 @@ bool header_valid(const uint8_t* data, size_t size) {
   return true;
 }
 
-class Pt2Player : public zx::PositionPlayer {
+struct Channel : tracker::PatternReader {
+  size_t sample = 0;
+  uint8_t sample_length = 0, sample_loop = 0, sample_position = 0;
+  size_t ornament = 0;
+  uint8_t ornament_length = 0, ornament_loop = 0, ornament_position = 0;
+  uint8_t volume = 15, note = 0, slide_to_note = 0;
+  bool enabled = false, envelope_enabled = false;
+  Slide slide = Slide::none;
+  int16_t slide_step = 0, tone_sliding = 0, tone_delta = 0;
+  uint16_t tone = 0;  // kept while the channel rests
+};
+
+class Pt2Player : public tracker::Pass<Channel> {
  public:
   Pt2Player(const uint8_t* data, size_t size)
-      : bytes_(data, size),
+      : Pass(data, size, data[kPositionCount], data[kLoopPosition], data[kDelay]),
         notes_(zx::pro_tracker2_notes()),
-        volumes_(zx::pro_tracker3_volumes(5)),
-        count_(data[kPositionCount]),
-        loop_(data[kLoopPosition]),
-        delay_(data[kDelay]) {
+        volumes_(zx::pro_tracker3_volumes(5)) {
+    state_.level_beside_envelope = true;
     for (Channel& channel : channels_) {
       set_sample(channel, 1);
       set_ornament(channel, 0);
     }
-  }
-
-  int loop_position() const { return loop_; }
-
-  bool start(std::string* error) {
     enter(0);
-    if (track_ended() && !next_position()) {
-      *error = "no pattern of the position list has rows";
-      return false;
-    }
-    return true;
   }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    wrapped_ = false;
-    if (--delay_counter_ == 0) {
-      if (channels_[0].rows_left == 0 && track_ended() && !next_position()) {
-        *error = "no pattern of the position list has rows";
-        return false;
-      }
-      for (Channel& channel : channels_) {
-        if (channel.rows_left == 0) {
-          read_row(channel);
-          channel.rows_left = channel.rows_per_note;
-        } else {
-          --channel.rows_left;
-        }
-      }
-      delay_counter_ = delay_;
-    }
-    write_registers(&(*frame)[0]);
-    if (bytes_.broken()) {
-      *error = "the module's data points past its end";
-      return false;
-    }
-    return true;
-  }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
-  struct Channel {
-    size_t track = 0;
-    size_t sample = 0;
-    uint8_t sample_length = 0, sample_loop = 0, sample_position = 0;
-    size_t ornament = 0;
-    uint8_t ornament_length = 0, ornament_loop = 0, ornament_position = 0;
-    uint8_t volume = 15, note = 0, slide_to_note = 0;
-    uint8_t rows_per_note = 0, rows_left = 0;  // a note every rows_per_note + 1 rows
-    bool enabled = false, envelope_enabled = false;
-    Slide slide = Slide::none;
-    int16_t slide_step = 0, tone_sliding = 0, tone_delta = 0;
-    uint16_t tone = 0;
-    uint8_t amplitude = 0;
-  };
-
   void set_sample(Channel& channel, int number) {
-    channel.sample = bytes_.word(kSamples + 2 * static_cast<size_t>(number & 31));
-    channel.sample_length = bytes_.byte(channel.sample);
-    channel.sample_loop = bytes_.byte(channel.sample + 1);
+    channel.sample = m_.word(kSamples + 2 * static_cast<size_t>(number & 31));
+    channel.sample_length = m_.byte(channel.sample);
+    channel.sample_loop = m_.byte(channel.sample + 1);
   }
 
   void set_ornament(Channel& channel, int number) {
-    channel.ornament = bytes_.word(kOrnaments + 2 * static_cast<size_t>(number & 15));
-    channel.ornament_length = bytes_.byte(channel.ornament);
-    channel.ornament_loop = bytes_.byte(channel.ornament + 1);
+    channel.ornament = m_.word(kOrnaments + 2 * static_cast<size_t>(number & 15));
+    channel.ornament_length = m_.byte(channel.ornament);
+    channel.ornament_loop = m_.byte(channel.ornament + 1);
   }
 
-  bool track_ended() { return bytes_.byte(channels_[0].track) == kEndOfTrack; }
-
-  void enter(int position) {
-    position_ = position;
-    const size_t entry = bytes_.word(kPatternTable) + 6 * static_cast<size_t>(bytes_.byte(kPositions + position));
-    for (size_t i = 0; i < 3; ++i) channels_[i].track = bytes_.word(entry + 2 * i);
+  // The channels go on counting their rows across positions.
+  void start_position(int position) override {
+    const size_t entry = m_.word(kPatternTable) + 6 * static_cast<size_t>(m_.byte(kPositions + position));
+    for (size_t i = 0; i < 3; ++i) channels_[i].data = m_.word(entry + 2 * i);
   }
 
-  // Moves on past positions whose pattern has no rows, at most once round.
-  bool next_position() {
-    for (int tried = 0; tried <= count_; ++tried) {
-      int next = position_ + 1;
-      if (next >= count_) {
-        next = loop_;
-        wrapped_ = true;
-      }
-      enter(next);
-      if (!track_ended()) return true;
-    }
-    return false;
+  bool pattern_ended() override {
+    return m_.byte(channels_[0].data) == kEndOfTrack && channels_[0].rows_left <= 1;
   }
 
-  void read_row(Channel& channel) {
+  bool read_row(Channel& channel) override {
     const uint8_t previous_note = channel.note;
     bool portamento = false, note = false;
     for (;;) {
-      const uint8_t command = bytes_.byte(channel.track);
-      if (bytes_.broken() || command == kEndOfTrack) break;  // a short track rests
-      ++channel.track;
+      const uint8_t command = m_.byte(channel.data);
+      if (m_.broken() || command == kEndOfTrack) break;  // a short track rests
+      ++channel.data;
       if (command >= 0xE1) {
         set_sample(channel, command - 0xE0);
       } else if (command == 0xE0) {
@@ -193,34 +140,35 @@ class Pt2Player : public zx::PositionPlayer {
         channel.envelope_enabled = false;
       } else if (command >= 0x71) {
         channel.envelope_enabled = true;
-        shape_ = command - 0x70;
-        shape_written_ = true;
-        envelope_period_ = bytes_.word(channel.track);
-        channel.track += 2;
+        state_.shape = command - 0x70;
+        state_.envelope_period = m_.word(channel.data);
+        channel.data += 2;
       } else if (command == 0x70) {
         break;  // an empty row
       } else if (command >= 0x60) {
         set_ornament(channel, command - 0x60);
       } else if (command >= 0x20) {
-        channel.rows_per_note = command - 0x20;
+        channel.row_length = command - 0x20;
       } else if (command >= 0x10) {
         channel.volume = command - 0x10;
       } else if (command == 0x0F) {
-        delay_ = bytes_.byte(channel.track++);
+        // The player counts the delay in a byte, so 0 waits 256 frames.
+        const int delay = m_.byte(channel.data++);
+        delay_ = delay == 0 ? 256 : delay;
       } else if (command == 0x0E) {
-        channel.slide_step = static_cast<int8_t>(bytes_.byte(channel.track++));
+        channel.slide_step = static_cast<int8_t>(m_.byte(channel.data++));
         channel.slide = Slide::glissando;
       } else if (command == 0x0D) {
         // The speed, then two bytes the player does not use; the direction
         // comes from where the note lies.
-        channel.slide_step = static_cast<int16_t>(std::abs(static_cast<int8_t>(bytes_.byte(channel.track))));
-        channel.track += 3;
+        channel.slide_step = static_cast<int16_t>(std::abs(static_cast<int8_t>(m_.byte(channel.data))));
+        channel.data += 3;
         channel.slide = Slide::portamento;
         portamento = true;
       } else if (command == 0x0C) {
         channel.slide = Slide::none;
       } else if (command == 0x0B) {
-        noise_add_ = bytes_.byte(channel.track++);
+        noise_add_ = m_.byte(channel.data++);
       }
     }
     if (portamento && note) {
@@ -230,21 +178,24 @@ class Pt2Player : public zx::PositionPlayer {
       channel.note = previous_note;
       if (channel.tone_delta < 0) channel.slide_step = static_cast<int16_t>(-channel.slide_step);
     }
+    end_row(channel);
+    return true;
   }
 
-  // One frame of a channel. Returns its R7 bits (tone off in bit 0, noise
-  // off in bit 3) before shifting them into place.
-  uint8_t advance(Channel& channel) {
+  Voice sound(Channel& channel) override {
+    Voice voice;
     if (!channel.enabled) {
-      channel.amplitude = 0;
-      return 0;
+      // A resting channel leaves its tone and mixer bits on, at level 0.
+      voice.tone = channel.tone;
+      voice.tone_on = voice.noise_on = true;
+      return voice;
     }
     const size_t line = channel.sample + 2 + 3 * static_cast<size_t>(channel.sample_position);
-    const uint8_t masks = bytes_.byte(line);   // noise period, offset sign, tone and noise masks
-    const uint8_t levels = bytes_.byte(line + 1);
-    int offset = bytes_.byte(line + 2) | (levels & 0x0F) << 8;
+    const uint8_t masks = m_.byte(line);  // noise period, offset sign, tone and noise masks
+    const uint8_t levels = m_.byte(line + 1);
+    int offset = m_.byte(line + 2) | (levels & 0x0F) << 8;
     if (!(masks & 0x04)) offset = -offset;
-    const int8_t shift = static_cast<int8_t>(bytes_.byte(channel.ornament + 2 + channel.ornament_position));
+    const int8_t shift = static_cast<int8_t>(m_.byte(channel.ornament + 2 + channel.ornament_position));
     const int note = std::clamp(channel.note + shift, 0, 95);
     channel.tone = static_cast<uint16_t>((notes_[note] + offset + channel.tone_sliding) & 0xFFF);
 
@@ -259,44 +210,21 @@ class Pt2Player : public zx::PositionPlayer {
       }
     }
 
-    channel.amplitude = volumes_[channel.volume & 15][levels >> 4];
-    if (channel.envelope_enabled) channel.amplitude |= 0x10;
-    if (!(masks & 0x01)) noise_ = static_cast<uint8_t>(((masks >> 3) + noise_add_) & 0x1F);
+    voice.tone = channel.tone;
+    voice.level = volumes_[channel.volume & 15][levels >> 4];
+    voice.envelope = channel.envelope_enabled;
+    voice.tone_on = !(masks & 0x02);
+    voice.noise_on = !(masks & 0x01);
+    if (voice.noise_on) state_.noise = static_cast<uint8_t>(((masks >> 3) + noise_add_) & 0x1F);
 
     if (++channel.sample_position >= channel.sample_length) channel.sample_position = channel.sample_loop;
     if (++channel.ornament_position >= channel.ornament_length) channel.ornament_position = channel.ornament_loop;
-    return static_cast<uint8_t>(((masks >> 1) & 0x01) | (masks & 0x01) << 3);
+    return voice;
   }
 
-  void write_registers(ChipFrame* frame) {
-    uint8_t* regs = frame->regs.data();
-    uint8_t mixer = 0;
-    for (size_t i = 0; i < 3; ++i) {
-      mixer |= static_cast<uint8_t>(advance(channels_[i]) << i);
-      regs[2 * i] = static_cast<uint8_t>(channels_[i].tone & 0xFF);
-      regs[2 * i + 1] = static_cast<uint8_t>(channels_[i].tone >> 8);
-      regs[8 + i] = channels_[i].amplitude;
-    }
-    regs[6] = noise_;
-    regs[7] = mixer;
-    regs[11] = static_cast<uint8_t>(envelope_period_ & 0xFF);
-    regs[12] = static_cast<uint8_t>(envelope_period_ >> 8);
-    regs[13] = shape_;
-    frame->shape_written = shape_written_;
-    shape_written_ = false;
-  }
-
-  zx::ModuleBytes bytes_;
   const zx::NoteTable& notes_;
   const zx::VolumeTable& volumes_;
-  Channel channels_[3];
-  int count_, loop_, position_ = 0;
-  uint8_t delay_, delay_counter_ = 1;
-  bool wrapped_ = false;
-  uint8_t noise_ = 0, noise_add_ = 0;
-  uint16_t envelope_period_ = 0;
-  uint8_t shape_ = 0;
-  bool shape_written_ = false;
+  uint8_t noise_add_ = 0;
 };
 
 bool detect(const uint8_t* data, size_t size) { return header_valid(data, size); }
@@ -307,14 +235,13 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
     return false;
   }
   Pt2Player player(data, size);
-  if (!player.start(error)) return false;
   song->chip = ChipType::ay;
   song->clock_hz = 1773400;
   song->frame_hz = 50;
   song->chips = 1;
   song->title = zx::field_text(data + kName, 30);
   song->program = "Pro Tracker 2";
-  return zx::record_pass(player, player.loop_position(), song, error);
+  return zx::record_pass(player, data[kLoopPosition], song, error);
 }
 
 }  // namespace

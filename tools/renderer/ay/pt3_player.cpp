@@ -1,7 +1,9 @@
 #include "tools/renderer/ay/pt3_player.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "tools/renderer/ay/pt3_chip.h"
 #include "tools/renderer/ay/zx_tracker.h"
@@ -165,31 +167,39 @@ class ModulePlayer {
   bool wrapped_ = false;
 };
 
-// The whole song: one module, or Vortex Tracker's pair, the first module's
-// position list leading.
+// The whole song: one module, or modules side by side, one chip each, the
+// first module's position list leading. Only the first may drive two
+// chips in Pro Tracker 3.7's layout; a later module's mirrored chip has no
+// chip of its own to play on.
 class Pt3Song : public zx::PositionPlayer {
  public:
-  Pt3Song(const uint8_t* data, const Layout& layout) : first_(data, layout.first_size) {
-    if (layout.second_size != 0) second_ = std::make_unique<ModulePlayer>(data + layout.first_size, layout.second_size);
-  }
+  void add(const uint8_t* data, size_t size) { modules_.push_back(std::make_unique<ModulePlayer>(data, size)); }
 
-  int chips() const { return second_ || first_.drives_two_chips() ? 2 : 1; }
-  int loop_position() const { return first_.loop_position(); }
+  int chips() const {
+    const int mirrored = modules_[0]->drives_two_chips() ? 2 : 1;
+    return std::max(mirrored, static_cast<int>(modules_.size()));
+  }
+  int loop_position() const { return modules_[0]->loop_position(); }
 
   bool start(std::string* error) {
-    if (!first_.start() || (second_ && !second_->start())) {
-      *error = "no pattern of the position list has rows";
-      return false;
+    for (auto& module : modules_) {
+      if (!module->start()) {
+        *error = "no pattern of the position list has rows";
+        return false;
+      }
     }
     return true;
   }
 
   bool play_frame(Frame* frame, std::string* error) override {
-    bool played = first_.play_frame(&(*frame)[0], &(*frame)[1]);
-    if (played && second_) played = second_->play_frame(&(*frame)[1], nullptr);
-    if (first_.broken() || (second_ && second_->broken())) {
-      *error = "the module's data points past its end";
-      return false;
+    bool played = modules_[0]->play_frame(&(*frame)[0], &(*frame)[1]);
+    ChipFrame unheard;
+    for (size_t i = 1; played && i < modules_.size(); ++i) played = modules_[i]->play_frame(&(*frame)[i], &unheard);
+    for (const auto& module : modules_) {
+      if (module->broken()) {
+        *error = "the module's data points past its end";
+        return false;
+      }
     }
     if (!played) {
       *error = "no pattern of the position list has rows";
@@ -197,12 +207,11 @@ class Pt3Song : public zx::PositionPlayer {
     }
     return true;
   }
-  int position() const override { return first_.position(); }
-  bool wrapped() const override { return first_.wrapped(); }
+  int position() const override { return modules_[0]->position(); }
+  bool wrapped() const override { return modules_[0]->wrapped(); }
 
  private:
-  ModulePlayer first_;
-  std::unique_ptr<ModulePlayer> second_;
+  std::vector<std::unique_ptr<ModulePlayer>> modules_;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -216,7 +225,9 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
     *error = "not a Pro Tracker 3 module";
     return false;
   }
-  Pt3Song player(data, layout);
+  Pt3Song player;
+  player.add(data, layout.first_size);
+  if (layout.second_size != 0) player.add(data + layout.first_size, layout.second_size);
   if (!player.start(error)) return false;
   song->chip = ChipType::ay;
   song->clock_hz = 1773400;
@@ -229,6 +240,24 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
 }
 
 }  // namespace
+
+bool play_pt3_side_by_side(const std::vector<std::vector<uint8_t>>& modules, AySong* song, std::string* error) {
+  if (modules.empty() || modules.size() > static_cast<size_t>(kMaxChips)) {
+    *error = "no room for " + std::to_string(modules.size()) + " chips";
+    return false;
+  }
+  Pt3Song player;
+  for (const std::vector<uint8_t>& module : modules) {
+    if (!module_valid(module.data(), module.size())) {
+      *error = "not a Pro Tracker 3 module";
+      return false;
+    }
+    player.add(module.data(), module.size());
+  }
+  if (!player.start(error)) return false;
+  song->chips = player.chips();
+  return zx::record_pass(player, player.loop_position(), song, error);
+}
 
 const Format kPt3Format = {"Pro Tracker 3", detect, parse};
 

@@ -39,7 +39,7 @@ bool SongPlayer::playable(const AySong& song, std::string* error) {
     *error = "the song has no frames";
     return false;
   }
-  if (song.chips < 1 || song.chips > 2) {
+  if (song.chips < 1 || song.chips > kMaxChips) {
     *error = "the song asks for " + std::to_string(song.chips) + " chips";
     return false;
   }

@@ -1,4 +1,4 @@
-// Plays an AySong: writes each frame's registers into one or two chips,
+// Plays an AySong: writes each frame's registers into its one to three chips,
 // runs them for the frame's share of clock / 8 ticks (with the Atari timer
 // effects at their own rate inside the frame) and resamples to 44,100 Hz.
 #pragma once

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
-#include "tools/renderer/ay/tracker_frames.h"
+#include "tools/renderer/ay/tracker_pass.h"
+#include "tools/renderer/ay/tracker_steps.h"
 
 namespace tools::ay {
 namespace {
 
-using tracker::ChipState;
 using tracker::Voice;
-using zx::ModuleBytes;
 
 // The header: +0 the module's size, then the addresses the player was
 // compiled for of +2 the sample table, +4 the ornament table, +6 the pattern
@@ -26,7 +25,6 @@ constexpr int kMaxPositions = 256;
 constexpr int kFrames = 32;  // every sample and ornament
 constexpr size_t kSampleSize = 2 + 3 * kFrames;
 constexpr size_t kOrnamentSize = 2 + kFrames;
-constexpr int kMaxRowBytes = 8;
 
 struct Layout {
   size_t base = 0;
@@ -98,9 +96,7 @@ bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   return true;
 }
 
-struct Channel {
-  size_t data = 0;
-  int rows_left = 0;
+struct Channel : tracker::PatternReader {
   int attenuation = 0;
 
   bool sounding = false;
@@ -110,33 +106,16 @@ struct Channel {
   int volume = 15;  // the last volume a note named
   int level = 15;   // this note's own, moved by the volume effects
   bool envelope = false;
-  int sample_tick = 0;
-  bool sample_looping = false;
-  int ornament_tick = 0;
-  bool ornament_looping = false;
+  tracker::BlockCursor sample_at;
+  tracker::BlockCursor ornament_at;
 };
 
-class SqtPass : public zx::PositionPlayer {
+class SqtPass : public tracker::Pass<Channel> {
  public:
-  SqtPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) { start_position(0); }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    ChipState state;
-    wrapped_ = false;
-    shape_ = -1;
-    if (--tick_ <= 0) {
-      if (!next_row(error)) return false;
-      tick_ = delay_;
-    }
-    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
-    state.noise = static_cast<uint8_t>(noise_);
-    state.envelope_period = static_cast<uint16_t>(envelope_period_);
-    state.shape = shape_;
-    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
+  SqtPass(const uint8_t* data, size_t size, const Layout& layout)
+      : Pass(data, size, layout.count, layout.loop, 1), layout_(layout) {
+    enter(0);
   }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
   size_t address(size_t table, int number) {
@@ -145,8 +124,7 @@ class SqtPass : public zx::PositionPlayer {
     return value - layout_.base;
   }
 
-  void start_position(int position) {
-    position_ = position;
+  void start_position(int position) override {
     size_t at = layout_.positions + kPositionSize * position;
     for (int c = 0; c < 3; ++c) {
       size_t pattern = address(layout_.patterns, m_.byte(at + 2 * c) & 0x7F);
@@ -156,28 +134,9 @@ class SqtPass : public zx::PositionPlayer {
       channels_[c].attenuation = m_.byte(at + 2 * c + 1) & 0x0F;
     }
     delay_ = std::max(1, static_cast<int>(m_.byte(at + 6)));
-    row_ = 0;
   }
 
-  bool next_row(std::string* error) {
-    if (row_ >= rows_) {
-      int next = position_ + 1;
-      if (next >= layout_.count) {
-        next = layout_.loop;
-        wrapped_ = true;
-      }
-      start_position(next);
-    }
-    ++row_;
-    for (Channel& channel : channels_) {
-      if (--channel.rows_left > 0) continue;
-      if (!read_row(channel)) {
-        *error = "a pattern runs on without a row";
-        return false;
-      }
-    }
-    return true;
-  }
+  bool pattern_ended() override { return row_ >= rows_; }
 
   struct Effect {
     int code = 0;
@@ -187,7 +146,7 @@ class SqtPass : public zx::PositionPlayer {
   // Each row is one action: a note (with a sample, and an ornament or
   // volume and an effect), an effect alone, a retrigger, or a run of
   // empty rows.
-  bool read_row(Channel& ch) {
+  bool read_row(Channel& ch) override {
     int b = m_.byte(ch.data++);
     ch.rows_left = 1;
     Effect effect;
@@ -249,43 +208,37 @@ class SqtPass : public zx::PositionPlayer {
     } else if (code == 3) {
       ch.level = std::clamp(15 - parameter, 0, 15);
     } else if (code >= 8) {
-      shape_ = code;
-      envelope_period_ = parameter;
+      state_.shape = code;
+      state_.envelope_period = static_cast<uint16_t>(parameter);
       ch.envelope = true;
     }
   }
 
   void restart(Channel& ch) {
     ch.level = ch.volume;
-    ch.sample_tick = ch.ornament_tick = 0;
-    ch.sample_looping = ch.ornament_looping = false;
+    ch.sample_at.restart();
+    ch.ornament_at.restart();
     ch.sounding = ch.sample > 0 && ch.sample <= layout_.sample_count;
   }
 
-  // Steps a 32-frame block on; past its end it loops from its loop line for
-  // its loop length, or ends when that length is 0.
-  bool advance(size_t block, int* tick, bool* looping) {
+  // A 32-frame block leads with its loop line and loop length; past its
+  // end it repeats that loop, or ends when the length is 0.
+  bool advance(size_t block, tracker::BlockCursor* cursor) {
     int start = m_.byte(block), length = m_.byte(block + 1);
-    ++*tick;
-    int end = *looping ? start + length : kFrames;
-    if (*tick < end && *tick < kFrames) return true;
-    if (length == 0 || start >= kFrames) return false;
-    *tick = start;
-    *looping = true;
-    return true;
+    return cursor->next(kFrames, start, std::min(start + length, kFrames));
   }
 
-  Voice sound(Channel& ch) {
+  Voice sound(Channel& ch) override {
     Voice voice;
     if (!ch.sounding) return voice;
     size_t sample = address(layout_.samples, ch.sample);
-    size_t line = sample + 2 + 3 * static_cast<size_t>(ch.sample_tick);
+    size_t line = sample + 2 + 3 * static_cast<size_t>(ch.sample_at.line);
     int b0 = m_.byte(line), b1 = m_.byte(line + 1), b2 = m_.byte(line + 2);
     int offset = 0;
     if (ch.ornament > 0 && ch.ornament <= layout_.ornament_count) {
       size_t ornament = address(layout_.ornaments, ch.ornament);
-      offset = static_cast<int8_t>(m_.byte(ornament + 2 + ch.ornament_tick));
-      if (!advance(ornament, &ch.ornament_tick, &ch.ornament_looping)) ch.ornament = 0;
+      offset = static_cast<int8_t>(m_.byte(ornament + 2 + ch.ornament_at.line));
+      if (!advance(ornament, &ch.ornament_at)) ch.ornament = 0;
     }
     int shift = (b1 & 0x0F) << 8 | b2;
     if (!(b1 & 0x10)) shift = -shift;
@@ -296,24 +249,13 @@ class SqtPass : public zx::PositionPlayer {
     voice.envelope = ch.envelope;
     int level = tracker::scaled_level(b0 & 0x0F, ch.level) - ch.attenuation;
     voice.level = static_cast<uint8_t>(std::max(0, level));
-    if (voice.noise_on) noise_ = (b0 >> 4) | ((b1 & 0x80) ? 0x10 : 0);
-    if (!advance(sample, &ch.sample_tick, &ch.sample_looping)) ch.sounding = false;
+    if (voice.noise_on) state_.noise = static_cast<uint8_t>((b0 >> 4) | ((b1 & 0x80) ? 0x10 : 0));
+    if (!advance(sample, &ch.sample_at)) ch.sounding = false;
     return voice;
   }
 
-  ModuleBytes& m_;
   Layout layout_;
-  Channel channels_[3];
-  int position_ = 0;
   int rows_ = 1;
-  int row_ = 0;
-  int delay_ = 1;
-  bool wrapped_ = false;
-  int tick_ = 1;
-  int noise_ = 0;
-  int envelope_period_ = 0;
-  int shape_ = -1;
-  uint8_t last_shape_ = 0;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -329,8 +271,7 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
   }
   *song = AySong();
   song->program = "SQ-Tracker";
-  ModuleBytes module(data, size);
-  SqtPass pass(module, layout);
+  SqtPass pass(data, size, layout);
   return zx::record_pass(pass, layout.loop, song, error);
 }
 

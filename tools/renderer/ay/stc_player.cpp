@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "tools/renderer/ay/tracker_pass.h"
 #include "tools/renderer/ay/zx_tables.h"
-#include "tools/renderer/ay/zx_tracker.h"
 
 namespace tools::ay {
 namespace {
+
+using tracker::Voice;
 
 // Offsets into the header.
 constexpr size_t kDelay = 0;
@@ -76,104 +78,57 @@ bool tables_of(const uint8_t* data, size_t size, Tables* tables) {
   return true;
 }
 
-class StcPlayer : public zx::PositionPlayer {
+struct Channel : tracker::PatternReader {
+  size_t sample = kNone, ornament = kNone;  // their first line or offset
+  uint8_t note = 0;
+  // Frames the sample still sounds before it ends or repeats; -1: silent.
+  int sample_left = -1;
+  uint8_t sample_position = 0;
+  bool envelope_enabled = false;
+  uint16_t tone = 0;  // kept while the channel is silent
+};
+
+class StcPlayer : public tracker::Pass<Channel> {
  public:
+  // The list always starts over from its first position.
   StcPlayer(const uint8_t* data, size_t size, const Tables& tables)
-      : bytes_(data, size),
+      : Pass(data, size, data[word_at(data, kPositionsPointer)] + 1, 0, data[kDelay]),
         tables_(tables),
         notes_(zx::sound_tracker_notes()),
-        positions_(word_at(data, kPositionsPointer)),
-        count_(data[positions_] + 1),
-        delay_(data[kDelay]) {
+        positions_(word_at(data, kPositionsPointer)) {
+    state_.level_beside_envelope = true;
     for (Channel& channel : channels_) channel.ornament = tables_.ornaments[0];
-  }
-
-  bool start(std::string* error) {
     enter(0);
-    if (track_ended() && !next_position()) {
-      *error = "no pattern of the position list has rows";
-      return false;
-    }
-    return true;
   }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    wrapped_ = false;
-    if (--delay_counter_ == 0) {
-      if (channels_[0].rows_left == 0 && track_ended() && !next_position()) {
-        *error = "no pattern of the position list has rows";
-        return false;
-      }
-      for (Channel& channel : channels_) {
-        if (channel.rows_left == 0) {
-          read_row(channel);
-          channel.rows_left = channel.rows_per_note;
-        } else {
-          --channel.rows_left;
-        }
-      }
-      delay_counter_ = delay_;
-    }
-    write_registers(&(*frame)[0]);
-    if (bytes_.broken()) {
-      *error = "the module's data points past its end";
-      return false;
-    }
-    return true;
-  }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
-  struct Channel {
-    size_t track = 0;
-    size_t sample = kNone, ornament = kNone;  // their first line or offset
-    uint8_t note = 0;
-    // Frames the sample still sounds before it ends or repeats; -1: silent.
-    int sample_left = -1;
-    uint8_t sample_position = 0;
-    bool envelope_enabled = false;
-    uint8_t rows_per_note = 0, rows_left = 0;  // a note every rows_per_note + 1 rows
-    uint16_t tone = 0;
-    uint8_t amplitude = 0;
-  };
-
-  bool track_ended() { return bytes_.byte(channels_[0].track) == kEndOfTrack; }
-
-  void enter(int position) {
-    position_ = position;
+  // The channels go on counting their rows across positions.
+  void start_position(int position) override {
     const size_t entry = positions_ + 1 + 2 * static_cast<size_t>(position);
-    const size_t tracks = tables_.patterns[bytes_.byte(entry)];
-    transposition_ = static_cast<int8_t>(bytes_.byte(entry + 1));
+    const size_t tracks = tables_.patterns[m_.byte(entry)];
+    transposition_ = static_cast<int8_t>(m_.byte(entry + 1));
     if (tracks == kNone) {
-      bytes_.mark_broken();
+      m_.mark_broken();
       return;
     }
-    for (size_t i = 0; i < 3; ++i) channels_[i].track = bytes_.word(tracks + 2 * i);
+    for (size_t i = 0; i < 3; ++i) channels_[i].data = m_.word(tracks + 2 * i);
   }
 
-  // The list always starts over from its first position; empty patterns
-  // are passed over, at most once round.
-  bool next_position() {
-    for (int tried = 0; tried <= count_; ++tried) {
-      int next = position_ + 1;
-      if (next >= count_) {
-        next = 0;
-        wrapped_ = true;
-      }
-      enter(next);
-      if (bytes_.broken()) return true;  // reported by the frame
-      if (!track_ended()) return true;
-    }
-    return false;
+  bool pattern_ended() override {
+    return m_.byte(channels_[0].data) == kEndOfTrack && channels_[0].rows_left <= 1;
   }
 
-  void read_row(Channel& channel) {
+  bool read_row(Channel& channel) override {
+    read_commands(channel);
+    end_row(channel);
+    return true;
+  }
+
+  void read_commands(Channel& channel) {
     for (;;) {
-      const uint8_t command = bytes_.byte(channel.track);
-      if (bytes_.broken() || command == kEndOfTrack) return;  // a short track rests
-      ++channel.track;
+      const uint8_t command = m_.byte(channel.data);
+      if (m_.broken() || command == kEndOfTrack) return;  // a short track rests
+      ++channel.data;
       if (command <= 0x5F) {
         channel.note = command;
         channel.sample_position = 0;
@@ -191,80 +146,54 @@ class StcPlayer : public zx::PositionPlayer {
       } else if (command == 0x81) {
         return;  // an empty row
       } else if (command <= 0x8E) {
-        shape_ = command - 0x80;
-        shape_written_ = true;
-        envelope_period_ = bytes_.byte(channel.track++);
+        state_.shape = command - 0x80;
+        state_.envelope_period = m_.byte(channel.data++);
         channel.envelope_enabled = true;
         channel.ornament = tables_.ornaments[0];
       } else if (command >= 0xA1) {
-        channel.rows_per_note = command - 0xA1;
+        channel.row_length = command - 0xA1;
       }
     }
   }
 
-  // One frame of a channel. Returns its R7 bits (tone off in bit 0, noise
-  // off in bit 3) before shifting them into place.
-  uint8_t advance(Channel& channel) {
+  Voice sound(Channel& channel) override {
     if (channel.sample_left > 0) {
       --channel.sample_left;
       channel.sample_position = (channel.sample_position + 1) & 31;
       if (channel.sample_left == 0) {
-        const size_t repeat = channel.sample == kNone ? 0 : bytes_.byte(channel.sample + kRepeatLine);
+        const size_t repeat = channel.sample == kNone ? 0 : m_.byte(channel.sample + kRepeatLine);
         if (repeat != 0) {
           channel.sample_position = repeat & 31;
-          channel.sample_left = bytes_.byte(channel.sample + kRepeatLength) + 1;
+          channel.sample_left = m_.byte(channel.sample + kRepeatLength) + 1;
         } else {
           channel.sample_left = -1;
         }
       }
     }
-    if (channel.sample_left < 0 || channel.sample == kNone) {
-      channel.amplitude = 0;
-      return 0x09;
-    }
+    Voice voice;
+    voice.tone = channel.tone;
+    if (channel.sample_left < 0 || channel.sample == kNone) return voice;
     const size_t line = (channel.sample_position - 1u) & 31;
-    const uint8_t levels = bytes_.byte(channel.sample + 3 * line);   // volume, offset's high bits
-    const uint8_t masks = bytes_.byte(channel.sample + 3 * line + 1);  // masks, offset sign, noise
-    const int offset = bytes_.byte(channel.sample + 3 * line + 2) | (levels & 0xF0) << 4;
-    const int shift = channel.ornament == kNone ? 0 : static_cast<int8_t>(bytes_.byte(channel.ornament + line));
+    const uint8_t levels = m_.byte(channel.sample + 3 * line);     // volume, offset's high bits
+    const uint8_t masks = m_.byte(channel.sample + 3 * line + 1);  // masks, offset sign, noise
+    const int offset = m_.byte(channel.sample + 3 * line + 2) | (levels & 0xF0) << 4;
+    const int shift = channel.ornament == kNone ? 0 : static_cast<int8_t>(m_.byte(channel.ornament + line));
     const int note = std::clamp(channel.note + shift + transposition_, 0, 95);
     const int tone = (masks & 0x20) ? notes_[note] + offset : notes_[note] - offset;
     channel.tone = static_cast<uint16_t>(tone & 0xFFF);
-    channel.amplitude = levels & 0x0F;
-    if (channel.envelope_enabled) channel.amplitude |= 0x10;
-    if (!(masks & 0x80)) noise_ = masks & 0x1F;
-    return static_cast<uint8_t>(((masks >> 6) & 0x01) | ((masks >> 7) & 0x01) << 3);
+    voice.tone = channel.tone;
+    voice.level = levels & 0x0F;
+    voice.envelope = channel.envelope_enabled;
+    voice.tone_on = !(masks & 0x40);
+    voice.noise_on = !(masks & 0x80);
+    if (voice.noise_on) state_.noise = masks & 0x1F;
+    return voice;
   }
 
-  void write_registers(ChipFrame* frame) {
-    uint8_t* regs = frame->regs.data();
-    uint8_t mixer = 0;
-    for (size_t i = 0; i < 3; ++i) {
-      mixer |= static_cast<uint8_t>(advance(channels_[i]) << i);
-      regs[2 * i] = static_cast<uint8_t>(channels_[i].tone & 0xFF);
-      regs[2 * i + 1] = static_cast<uint8_t>(channels_[i].tone >> 8);
-      regs[8 + i] = channels_[i].amplitude;
-    }
-    regs[6] = noise_;
-    regs[7] = mixer;
-    regs[11] = envelope_period_;
-    regs[12] = 0;
-    regs[13] = shape_;
-    frame->shape_written = shape_written_;
-    shape_written_ = false;
-  }
-
-  zx::ModuleBytes bytes_;
   const Tables& tables_;
   const zx::NoteTable& notes_;
   size_t positions_;
-  int count_, position_ = 0;
   int8_t transposition_ = 0;
-  uint8_t delay_, delay_counter_ = 1;
-  bool wrapped_ = false;
-  Channel channels_[3];
-  uint8_t noise_ = 0, envelope_period_ = 0, shape_ = 0;
-  bool shape_written_ = false;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -285,7 +214,6 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
     return false;
   }
   StcPlayer player(data, size, tables);
-  if (!player.start(error)) return false;
   song->chip = ChipType::ay;
   song->clock_hz = 1773400;
   song->frame_hz = 50;

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/renderer/ay/tracker_frames.h"
+#include "tools/renderer/ay/tracker_pass.h"
+#include "tools/renderer/ay/tracker_steps.h"
 
 namespace tools::ay {
 namespace {
 
-using tracker::ChipState;
 using tracker::Voice;
-using zx::ModuleBytes;
 
 // The header: +0 delay, +1 the position list, +3 the pattern table, +5 the
 // ornament table (16 entries), +7 the sample table (15 entries), +9 a byte
@@ -25,7 +24,6 @@ constexpr char kTitleTag[] = "KSA SOFTWARE COMPILATION OF ";
 constexpr size_t kTitleTagSize = sizeof kTitleTag - 1;
 constexpr size_t kTitleSize = 27;
 constexpr int kMaxRowBytes = 64;
-constexpr int kNoLoop = 0xFF;
 
 struct Layout {
   int delay = 0;
@@ -81,55 +79,32 @@ bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   return true;
 }
 
-struct Channel {
-  size_t data = 0;
-  bool ended = false;
-  int row_length = 0;
-  int rows_left = 0;
-
+struct Channel : tracker::PatternReader {
   bool sounding = false;
   int note = 0;
   size_t sample = 0;  // the sample's and the ornament's block
   size_t ornament = 0;
   int volume = 15;
   bool envelope = false;
-  int sample_tick = 0;
-  int ornament_tick = 0;
+  tracker::BlockCursor sample_at;
+  tracker::BlockCursor ornament_at;
   int slide_step = 0;  // the glide goes on over later notes until an ornament is chosen
   int slide = 0;
 };
 
-class StpPass : public zx::PositionPlayer {
+class StpPass : public tracker::Pass<Channel> {
  public:
-  StpPass(ModuleBytes& module, const Layout& layout) : m_(module), layout_(layout) {
+  StpPass(const uint8_t* data, size_t size, const Layout& layout)
+      : Pass(data, size, layout.count, layout.loop, layout.delay), layout_(layout) {
     for (Channel& channel : channels_) {
       channel.sample = m_.word(layout_.samples);
       channel.ornament = m_.word(layout_.ornaments);
     }
-    start_position(0);
+    enter(0);
   }
-
-  bool play_frame(Frame* frame, std::string* error) override {
-    ChipState state;
-    wrapped_ = false;
-    shape_ = -1;
-    if (--tick_ <= 0) {
-      tick_ = layout_.delay;
-      if (!next_row(error)) return false;
-    }
-    for (int c = 0; c < 3; ++c) state.voices[c] = sound(channels_[c]);
-    state.noise = static_cast<uint8_t>(noise_);
-    state.envelope_period = static_cast<uint16_t>(envelope_period_);
-    state.shape = shape_;
-    return tracker::finish_frame(m_, state, &last_shape_, frame, error);
-  }
-
-  int position() const override { return position_; }
-  bool wrapped() const override { return wrapped_; }
 
  private:
-  void start_position(int position) {
-    position_ = position;
+  void start_position(int position) override {
     size_t at = layout_.positions + 2 + 2 * static_cast<size_t>(position);
     size_t pattern = layout_.patterns + m_.byte(at);
     transposition_ = static_cast<int8_t>(m_.byte(at + 1));
@@ -141,31 +116,9 @@ class StpPass : public zx::PositionPlayer {
   }
 
   // A pattern ends when its first channel reaches its end mark.
-  bool next_row(std::string* error) {
-    for (int skipped = 0; m_.byte(channels_[0].data) == 0 && channels_[0].rows_left <= 1; ++skipped) {
-      if (skipped > layout_.count) {
-        *error = "the module's patterns hold no rows";
-        return false;
-      }
-      int next = position_ + 1;
-      if (next >= layout_.count) {
-        next = layout_.loop;
-        wrapped_ = true;
-      }
-      start_position(next);
-      if (m_.broken()) return true;
-    }
-    for (Channel& channel : channels_) {
-      if (--channel.rows_left > 0 || channel.ended) continue;
-      if (!read_row(channel)) {
-        *error = "a pattern runs on without a row";
-        return false;
-      }
-    }
-    return true;
-  }
+  bool pattern_ended() override { return m_.byte(channels_[0].data) == 0 && channels_[0].rows_left <= 1; }
 
-  bool read_row(Channel& ch) {
+  bool read_row(Channel& ch) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {
       int b = m_.byte(ch.data++);
       if (m_.broken()) return true;
@@ -176,7 +129,8 @@ class StpPass : public zx::PositionPlayer {
       }
       if (b <= 0x60) {
         start_note(ch, b - 1);
-        return end_row(ch);
+        end_row(ch);
+        return true;
       }
       if (b < 0x70) {
         ch.sample = m_.word(layout_.samples + 2 * static_cast<size_t>(b - 0x61));
@@ -189,17 +143,19 @@ class StpPass : public zx::PositionPlayer {
       } else if (b < 0xD0) {
         // An envelope shape and the low byte of its period; the channel
         // plays without an ornament while it lasts.
-        shape_ = envelope_shape_ = b & 0x0F;
-        envelope_period_ = m_.byte(ch.data++);
+        state_.shape = envelope_shape_ = b & 0x0F;
+        state_.envelope_period = m_.byte(ch.data++);
         ch.envelope = true;
         ch.ornament = m_.word(layout_.ornaments);
       } else if (b == 0xD0) {  // rest
         ch.sounding = false;
-        return end_row(ch);
+        end_row(ch);
+        return true;
       } else if (b < 0xE0) {
         ch.volume = b - 0xD0;
       } else if (b == 0xE0) {  // nothing new this row
-        return end_row(ch);
+        end_row(ch);
+        return true;
       } else {
         // Glides: E1..EF lower the pitch by that many period units a frame,
         // F0..FF raise it.
@@ -209,64 +165,49 @@ class StpPass : public zx::PositionPlayer {
     return false;
   }
 
-  bool end_row(Channel& ch) {
-    ch.rows_left = ch.row_length + 1;
-    return true;
-  }
-
   void start_note(Channel& ch, int note) {
     ch.note = note + transposition_;
-    ch.sample_tick = ch.ornament_tick = 0;
+    ch.sample_at.restart();
+    ch.ornament_at.restart();
     ch.slide = 0;
     ch.sounding = true;
-    if (ch.envelope) shape_ = envelope_shape_;
+    if (ch.envelope) state_.shape = envelope_shape_;
   }
 
-  // Steps a sample or ornament on; false when one without a loop ran out.
-  bool advance(size_t block, int* tick) {
+  // A block leads with its loop line (0xFF, past any length, for none) and
+  // its length; the loop runs to the end.
+  bool advance(size_t block, tracker::BlockCursor* cursor) {
     int loop = m_.byte(block), length = m_.byte(block + 1);
-    if (++*tick < length) return true;
-    if (loop == kNoLoop || loop >= length) return false;
-    *tick = loop;
-    return true;
+    return cursor->next(length, loop, length);
   }
 
-  Voice sound(Channel& ch) {
+  Voice sound(Channel& ch) override {
     Voice voice;
     if (!ch.sounding || m_.byte(ch.sample + 1) == 0) return voice;
-    size_t line = ch.sample + 2 + 4 * static_cast<size_t>(ch.sample_tick);
+    size_t line = ch.sample + 2 + 4 * static_cast<size_t>(ch.sample_at.line);
     int b0 = m_.byte(line), b1 = m_.byte(line + 1);
     int shift = static_cast<int16_t>(m_.word(line + 2));
-    int offset =
-        m_.byte(ch.ornament + 1) == 0 ? 0 : static_cast<int8_t>(m_.byte(ch.ornament + 2 + ch.ornament_tick));
+    int offset = m_.byte(ch.ornament + 1) == 0
+                     ? 0
+                     : static_cast<int8_t>(m_.byte(ch.ornament + 2 + ch.ornament_at.line));
     int base = tracker::note_period(zx::sound_tracker_notes(), ch.note + offset);
     voice.tone = static_cast<uint16_t>(std::clamp(base + shift + ch.slide, 0, 0xFFF));
     voice.tone_on = !(b0 & 0x10);
     voice.noise_on = !(b0 & 0x80);
     voice.level = tracker::scaled_level(b0 & 0x0F, ch.volume);
     voice.envelope = ch.envelope && !(b1 & 0x01);
-    if (voice.noise_on) noise_ = b1 >> 1 & 0x1F;
+    if (voice.noise_on) state_.noise = static_cast<uint8_t>(b1 >> 1 & 0x1F);
     ch.slide = std::clamp(ch.slide + ch.slide_step, -0xFFF, 0xFFF);
-    if (!advance(ch.ornament, &ch.ornament_tick)) {
+    if (!advance(ch.ornament, &ch.ornament_at)) {
       ch.ornament = m_.word(layout_.ornaments);
-      ch.ornament_tick = 0;
+      ch.ornament_at.restart();
     }
-    if (!advance(ch.sample, &ch.sample_tick)) ch.sounding = false;
+    if (!advance(ch.sample, &ch.sample_at)) ch.sounding = false;
     return voice;
   }
 
-  ModuleBytes& m_;
   Layout layout_;
-  Channel channels_[3];
-  int position_ = 0;
   int transposition_ = 0;
-  bool wrapped_ = false;
-  int tick_ = 1;
-  int noise_ = 0;
-  int envelope_period_ = 0;
-  int envelope_shape_ = 8;
-  int shape_ = -1;
-  uint8_t last_shape_ = 0;
 };
 
 bool detect(const uint8_t* data, size_t size) {
@@ -285,8 +226,7 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
   if (size >= kHeaderSize + kTitleTagSize + kTitleSize &&
       std::memcmp(data + kHeaderSize, kTitleTag, kTitleTagSize) == 0)
     song->title = zx::field_text(data + kHeaderSize + kTitleTagSize, kTitleSize);
-  ModuleBytes module(data, size);
-  StpPass pass(module, layout);
+  StpPass pass(data, size, layout);
   return zx::record_pass(pass, layout.loop, song, error);
 }
 

@@ -13,7 +13,11 @@ ChipFrame chip_frame(const ChipState& state, uint8_t* last_shape) {
     frame.regs[2 * c + 1] = static_cast<uint8_t>(voice.tone >> 8 & 0x0F);
     if (!voice.tone_on) mixer |= static_cast<uint8_t>(1 << c);
     if (!voice.noise_on) mixer |= static_cast<uint8_t>(8 << c);
-    frame.regs[8 + c] = voice.envelope ? 0x10 : static_cast<uint8_t>(voice.level & 0x0F);
+    const uint8_t level = voice.level & 0x0F;
+    if (!voice.envelope)
+      frame.regs[8 + c] = level;
+    else
+      frame.regs[8 + c] = static_cast<uint8_t>(0x10 | (state.level_beside_envelope ? level : 0));
   }
   frame.regs[6] = state.noise & 0x1F;
   frame.regs[7] = mixer;

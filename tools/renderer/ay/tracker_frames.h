@@ -1,7 +1,7 @@
-// What the players of ASC Sound Master, Pro Sound Creator, Sound Tracker
-// Pro and SQ-Tracker share beyond the position-list recorder: the chip
-// state a tracker frame leaves behind and how it becomes registers, the
-// ASM note table, and the scaling of a sample's level by a channel volume.
+// What the ZX Spectrum tracker players share beyond the position-list
+// recorder: the chip state a tracker frame leaves behind and how it becomes
+// registers, the ASM note table, and the scaling of a sample's level by a
+// channel volume.
 #pragma once
 
 #include <array>
@@ -30,6 +30,9 @@ struct ChipState {
   uint8_t noise = 0;             // 5-bit period
   uint16_t envelope_period = 0;  // R11/R12
   int shape = -1;                // 0..15 to write, -1 to leave alone
+  // Pro Tracker 2 and Sound Tracker leave a voice's level in its register
+  // beside the envelope bit; the chip ignores it there.
+  bool level_beside_envelope = false;
 };
 
 // The 14 registers of `state`, the mixer bits active low as the chip has

@@ -7,7 +7,8 @@ bool record_pass(PositionPlayer& player, int loop_position, AySong* song, std::s
   song->loop_frame = -1;
   bool reached_loop = false;
   long loop_frame = -1;
-  while (song->frames.size() < kMaxFrames) {
+  const size_t cap = max_frames(song->frame_hz);
+  while (song->frames.size() < cap) {
     Frame frame{};
     if (!player.play_frame(&frame, error)) return false;
     if (player.wrapped()) break;
@@ -17,7 +18,7 @@ bool record_pass(PositionPlayer& player, int loop_position, AySong* song, std::s
     }
     song->frames.push_back(frame);
   }
-  if (song->frames.size() >= kMaxFrames) {
+  if (song->frames.size() >= cap) {
     // The list did not come round within the cap: what follows the last
     // recorded frame is not the loop.
     song->loop_frame = -1;

@@ -51,7 +51,7 @@ class PositionPlayer {
 };
 
 // Plays `player` into song->frames until its position list wraps around or
-// the song holds kMaxFrames. loop_frame becomes the first frame played at
+// the song holds max_frames(song->frame_hz), so set the rate first. loop_frame becomes the first frame played at
 // `loop_position`, or -1 when the cap cut the pass short.
 bool record_pass(PositionPlayer& player, int loop_position, AySong* song, std::string* error);
 
