@@ -178,15 +178,15 @@ TEST_F(BatchWorkerTest, EmptyLineEndsTheDrop) {
 }
 
 TEST_F(BatchWorkerTest, DropTooLargeForMemoryEndsWithTheFilesFoundSoFar) {
-  // Sixty long names make a list of about 12 KB; a fixed heap of 16 KB
-  // holds its 8 KB stage but never the 16 KB one.
+  // Two hundred long names make a list of about 40 KB; a fixed heap of
+  // 64 KB (Wine's least) holds its 32 KB stage but never the 64 KB one.
   music.make_folder("many");
   const std::string padding(150, 'x');
-  for (int i = 0; i < 60; i++) music.write_file("many\\" + std::to_string(100 + i) + padding + ".mod", "m");
+  for (int i = 0; i < 200; i++) music.write_file("many\\" + std::to_string(100 + i) + padding + ".mod", "m");
   std::vector<std::string> all;
   walk(music / "many", &all);
-  ASSERT_EQ(all.size(), 60u);
-  HANDLE small = HeapCreate(0, 0, 16384);
+  ASSERT_EQ(all.size(), 200u);
+  HANDLE small = HeapCreate(0, 0, 65536);
   ASSERT_NE(small, nullptr);
   set_job_list_heap(small);
   music.write_file("after.mod", "a");
@@ -197,12 +197,12 @@ TEST_F(BatchWorkerTest, DropTooLargeForMemoryEndsWithTheFilesFoundSoFar) {
 
   const int32_t found = converter_state.job_total;
   EXPECT_GT(found, 1);
-  EXPECT_LT(found, 60);
+  EXPECT_LT(found, 200);
   // Whole paths, in listing order, and nothing of the drop after the folder.
   EXPECT_EQ(job_list(), joined(std::vector<std::string>(all.begin(), all.begin() + (found > 0 ? found : 0))));
   // The default heap again: the next drop lists everything.
   expand_drop();
-  EXPECT_EQ(converter_state.job_total, 61);
+  EXPECT_EQ(converter_state.job_total, 201);
 }
 
 TEST_F(BatchWorkerTest, DriveRootIsWalkedLikeAFolder) {
