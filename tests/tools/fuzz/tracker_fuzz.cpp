@@ -1,6 +1,5 @@
 // libFuzzer target: the ASC Sound Master, Pro Sound Creator, Sound Tracker
-// Pro and SQ-Tracker players, and Sound Tracker's ST1 and ST3 forms, on
-// arbitrary bytes. Each detection and parse
+// Pro and SQ-Tracker players on arbitrary bytes. Each detection and parse
 // must return, stay inside the input (the sanitizers watch that) and, when
 // it accepts the bytes, give a song within the cap whose registers are in
 // range; a parse never takes what its detection refused.
@@ -12,8 +11,6 @@
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/sqt_player.h"
-#include "tools/renderer/ay/st1_player.h"
-#include "tools/renderer/ay/st3_player.h"
 #include "tools/renderer/ay/stp_player.h"
 
 namespace {
@@ -32,8 +29,7 @@ void check(const tools::ay::AySong& song) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const tools::ay::Format* format :
-       {&tools::ay::kAscFormat, &tools::ay::kPscFormat, &tools::ay::kStpFormat, &tools::ay::kSqtFormat,
-        &tools::ay::kSt1Format, &tools::ay::kSt3Format}) {
+       {&tools::ay::kAscFormat, &tools::ay::kPscFormat, &tools::ay::kStpFormat, &tools::ay::kSqtFormat}) {
     const bool detected = format->detect(data, size);
     tools::ay::AySong song;
     std::string error;

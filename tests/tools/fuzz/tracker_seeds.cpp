@@ -7,7 +7,6 @@
 #include <fstream>
 #include <string>
 
-#include "tests/tools/ay/sound_tracker_forms_maker.h"
 #include "tests/tools/ay/tracker_module_maker.h"
 
 using namespace tracker_test;
@@ -76,28 +75,6 @@ SqtModule sqt_seed() {
 
 }  // namespace
 
-// Two patterns (the second not saved), notes, a rest, an envelope and an
-// ornament, a sample with noise, offsets and a repeat.
-st_forms_test::St1 st1_seed() {
-  st_forms_test::St1 song(3, 8);
-  uint8_t* sample = song.sample(1);
-  for (int i = 0; i < 32; ++i) {
-    sample[i] = static_cast<uint8_t>(15 - i / 3);
-    sample[32 + i] = i % 4 == 0 ? 0x05 : 0x80;
-    sample[64 + 2 * i] = static_cast<uint8_t>(i * 3);
-    sample[65 + 2 * i] = i % 2 ? 0x10 : 0x00;
-  }
-  sample[128] = 20, sample[129] = 4;
-  song.bytes[2463 + 32 * 2] = 12;
-  song.position(0, 1, 0);
-  song.position(1, 3, 2);
-  song.patterns(2);
-  const uint8_t cells[][3] = {{0x33, 0x1F, 2}, {0x43, 0x0C, 0x30}, {0xF1, 0, 0}, {0x6A, 0x10, 0}};
-  for (int row = 0; row < 4; ++row)
-    for (int b = 0; b < 3; ++b) song.cell(1, 2 * row, row % 3)[b] = cells[row][b];
-  return song;
-}
-
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: tools_tracker_fuzz_seeds DIRECTORY\n");
@@ -115,10 +92,5 @@ int main(int argc, char** argv) {
   ok = write(dir + "/made-v2.psc", make_psc(psc)) && ok;
   ok = write(dir + "/made.stp", make_stp(stp_seed())) && ok;
   ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
-  const st_forms_test::St1 st1 = st1_seed();
-  ok = write(dir + "/made.st1", st1.bytes) && ok;
-  ok = write(dir + "/made-ay.st1", st_forms_test::in_ay_file(st1.bytes)) && ok;
-  ok = write(dir + "/made.st3", st_forms_test::make_st3({{0, 0}, {1, 5}}, {0x60, 0x71, 36, 0x8A, 0x20, 40, 0x80, 0xA2, 38, 0xFF},
-                                                       true)) && ok;
   return ok ? 0 : 1;
 }
