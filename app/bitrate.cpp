@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/converter_state.h"
+#include "runtime/base/code_page.h"
 #include "runtime/base/string_functions.h"
 #include "runtime/base/string_workspace.h"
 #include "runtime/gadgets/requester.h"
@@ -14,9 +15,8 @@ static constexpr int32_t LOWEST_RATE = 56;
 static constexpr int32_t HIGHEST_RATE = 320;
 static constexpr int32_t FALLBACK_RATE = 128;
 
-// "Укажи желаемый битрейт mp3" in code page 1251.
-static const char BITRATE_TITLE[] =
-    "\xD3\xEA\xE0\xE6\xE8 \xE6\xE5\xEB\xE0\xE5\xEC\xFB\xE9 \xE1\xE8\xF2\xF0\xE5\xE9\xF2 mp3";
+// The requester's caption (UTF-8, as every text of the converter).
+static const char BITRATE_TITLE[] = "Укажи желаемый битрейт mp3";
 
 int32_t bitrate_from_entry(const char* entry) {
   // Taken as 32 bits, as the rate is stored: a huge entry wraps and is then
@@ -30,8 +30,10 @@ void ask_bitrate() {
   // own texts there while it holds it.
   char default_text[16];
   wsprintfA(default_text, "%d", static_cast<int>(converter_state.bitrate_kbit.load()));
+  char title[96];
+  ansi_from_utf8(BITRATE_TITLE, title, sizeof title);
   int32_t s = workspace_position();
-  input_requester(BITRATE_TITLE, "", default_text, s);
+  input_requester(title, "", default_text, s);
   int32_t rate = bitrate_from_entry(workspace_pointer(s));
   converter_state.bitrate_kbit.store(rate);
   workspace_truncate(s);

@@ -7,6 +7,7 @@
 #include "app/bitrate.h"
 #include "app/converter_state.h"
 #include "app/logo.h"
+#include "runtime/base/code_page.h"
 #include "runtime/base/files.h"
 #include "runtime/base/program_runner.h"
 #include "runtime/base/string_variable.h"
@@ -25,8 +26,8 @@
 #include "runtime/window/runtime_heap.h"
 #include "runtime/window/window.h"
 
-// "Тащи сюда!" in code page 1251: field 1 while no batch runs.
-static const char IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
+// Field 1 while no batch runs (UTF-8, as every text of the converter).
+static const char IDLE_TEXT[] = "Тащи сюда!";
 static const char WINDOW_TITLE[] = " quarvo converter";
 static const uint32_t WINDOW_FLAGS = WINDOW_SCREEN_CENTRE | WS_CAPTION | WS_SYSMENU;
 
@@ -40,6 +41,8 @@ static int64_t now_ms() {
 }
 
 void busy_indicator(int32_t) {
+  char idle_text[64];
+  ansi_from_utf8(IDLE_TEXT, idle_text, sizeof idle_text);
   int32_t step = 0;
   // Each pass waits for its 50 ms mark rather than for 50 ms: an update
   // goes to the GUI thread and takes a few milliseconds, and a plain pause
@@ -53,7 +56,7 @@ void busy_indicator(int32_t) {
     if (now > mark + 50) mark = now;
     delay_ms(static_cast<int32_t>(mark > now ? mark - now : 0));
     if (converter_state.busy.load(std::memory_order_acquire) == 0) {
-      status_bar_set_text(0, 1, IDLE_TEXT, FIELD_ALIGN_CENTRE);
+      status_bar_set_text(0, 1, idle_text, FIELD_ALIGN_CENTRE);
     } else {
       // Not reset between batches: the sweep goes on where it stopped.
       status_bar_set_progress(0, 1, step);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/base/code_page.h"
 #include "runtime/base/path_buffer.h"
 #include "runtime/base/string_functions.h"
 #include "runtime/base/string_workspace.h"
@@ -22,23 +23,35 @@ void close_directory_listing(INT_PTR number) {
 
 static void release_listing(int32_t number) { close_directory_listing(number); }
 
-// The search text: directory, a "\" when it lacks one, the pattern; false
-// when it would pass the platform's path limit.
-static bool search_text(char* buffer, const char* directory, const char* pattern) {
+// The search text in UTF-16: directory, a "\\" when it lacks one, the
+// pattern; false when it would pass the platform's path limit or is no
+// text of the ANSI code page.
+static bool search_text(WCHAR* buffer, const char* directory, const char* pattern) {
   if (!directory) directory = "";
   if (!pattern || !pattern[0]) pattern = "*.*";
-  size_t length = strlen(directory);
-  bool add_separator = length && directory[length - 1] != '\\';
-  if (length + add_separator + strlen(pattern) > PATH_LIMIT) return false;
-  memcpy(buffer, directory, length);
-  if (add_separator) buffer[length++] = '\\';
-  strcpy(buffer + length, pattern);
+  const int32_t length = wide_from_ansi(directory, buffer, MAX_PATH);
+  if (length < 0) return false;
+  const bool add_separator = length && buffer[length - 1] != L'\\';
+  if (add_separator) buffer[length] = L'\\';
+  const int32_t pattern_at = length + add_separator;
+  const int32_t pattern_length = wide_from_ansi(pattern, buffer + pattern_at, MAX_PATH - pattern_at);
+  return pattern_length >= 0 && static_cast<size_t>(pattern_at + pattern_length) <= PATH_LIMIT;
+}
+
+// Takes the current entry's name, or false when the ANSI code page cannot
+// hold it.
+static bool take_name(DirectoryListing* listing) {
+  const WCHAR* name = listing->find_data.cFileName;
+  const int32_t length = ansi_from_wide(name, lstrlenW(name), listing->name,
+                                        static_cast<int32_t>(sizeof listing->name - 1));
+  if (length < 0) return false;
+  listing->name[length] = '\0';
   return true;
 }
 
 INT_PTR open_directory_listing(int32_t number, const char* directory, const char* pattern) {
   if (!g_listings) g_listings = registry_create(sizeof(DirectoryListing), 16, release_listing);
-  char buffer[MAX_PATH + 1];
+  WCHAR buffer[MAX_PATH + 1];
   if (!search_text(buffer, directory, pattern)) {
     // Refused like a folder that cannot be listed: the number is free.
     if (number != OBJECT_ANY) close_directory_listing(number);
@@ -47,7 +60,7 @@ INT_PTR open_directory_listing(int32_t number, const char* directory, const char
   auto* listing = static_cast<DirectoryListing*>(registry_allocate(g_listings, number));
   if (!listing) return 0;
   ObjectId id = number == OBJECT_ANY ? reinterpret_cast<ObjectId>(listing) : number;
-  HANDLE handle = FindFirstFileA(buffer, &listing->find_data);
+  HANDLE handle = FindFirstFileW(buffer, &listing->find_data);
   if (handle != INVALID_HANDLE_VALUE) {
     listing->started = 0;
   } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
@@ -66,9 +79,11 @@ int32_t next_directory_entry(INT_PTR number) {
   if (!listing || listing->find_handle == INVALID_HANDLE_VALUE) return 0;
   if (!listing->started) {
     listing->started = 1;
-    return 1;
+    if (take_name(listing)) return 1;
   }
-  return FindNextFileA(listing->find_handle, &listing->find_data) ? 1 : 0;
+  while (FindNextFileW(listing->find_handle, &listing->find_data))
+    if (take_name(listing)) return 1;
+  return 0;
 }
 
 int32_t directory_entry_type(INT_PTR number) {
@@ -79,5 +94,5 @@ int32_t directory_entry_type(INT_PTR number) {
 
 char* directory_entry_name(INT_PTR number, int32_t p) {
   DirectoryListing* listing = find_listing(number);
-  return left_chars(listing ? listing->find_data.cFileName : "", MAX_PATH, p);
+  return left_chars(listing ? listing->name : "", static_cast<int32_t>(sizeof listing->name), p);
 }

@@ -12,7 +12,9 @@ constexpr int32_t ENTRY_DIRECTORY = 2;
 struct DirectoryListing {
   HANDLE find_handle;  // INVALID_HANDLE_VALUE: a listing that matched nothing
   int32_t started;
-  WIN32_FIND_DATAA find_data;
+  WIN32_FIND_DATAW find_data;
+  // The entry's name in the ANSI code page: up to three bytes a UTF-16 unit.
+  char name[3 * MAX_PATH + 1];
 };
 
 // Lists `directory` (a "\" is added when missing) with `pattern` (null or
@@ -22,7 +24,8 @@ struct DirectoryListing {
 // no entries.
 INT_PTR open_directory_listing(int32_t number, const char* directory, const char* pattern);
 
-// Non-zero when the next entry is there ("." and ".." included).
+// Non-zero when the next entry is there ("." and ".." included). An entry
+// whose name the ANSI code page cannot hold is passed over (code_page.h).
 int32_t next_directory_entry(INT_PTR number);
 
 // ENTRY_FILE, ENTRY_DIRECTORY, or 0 when there is no such listing.

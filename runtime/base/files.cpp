@@ -1,7 +1,9 @@
 #include "runtime/base/files.h"
 
+#include "runtime/base/code_page.h"
 #include "runtime/base/path_buffer.h"
 #include "runtime/base/string_workspace.h"
+#include "runtime/window/runtime_heap.h"
 
 static int64_t drive_root_kind(char* buffer, size_t length) {
   if (length == 2) {
@@ -14,7 +16,7 @@ static int64_t drive_root_kind(char* buffer, size_t length) {
 
 int64_t file_size(const char* path) {
   if (!path || !path[0]) return FILE_MISSING;
-  char buffer[MAX_PATH + 1];
+  char buffer[PATH_BUFFER_BYTES];
   if (!copy_path(buffer, path)) return FILE_MISSING;
   size_t length = strlen(buffer);
   if ((length == 2 || length == 3) && buffer[1] == ':' && (length == 2 || buffer[2] == '\\'))
@@ -39,21 +41,28 @@ int64_t file_size(const char* path) {
 
 int32_t remove_file(const char* name) {
   if (!name) return 0;
-  char buffer[MAX_PATH + 1];
+  char buffer[PATH_BUFFER_BYTES];
   if (!copy_path(buffer, name)) return 0;
   return DeleteFileA(buffer) ? 1 : 0;
 }
 
 char* current_directory(int32_t p) {
-  // Ask for the length first: a deep current directory needs more than the
-  // usual 260 bytes, and a cut one would name another folder.
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  int32_t room = static_cast<int32_t>(needed) + 2;
-  char* out = workspace_reserve(room, p);
-  DWORD length = GetCurrentDirectoryA(needed, out);
+  // Read in UTF-16 and converted here: the ANSI function would best-fit a
+  // folder the code page cannot hold to a look-alike, and the WAV files
+  // are made and deleted there; such a folder reads as none. The length is
+  // asked for first: a deep folder needs more than 260 units, and a cut
+  // one would name another folder.
+  DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  auto* wide = static_cast<WCHAR*>(runtime_alloc((needed + 1) * sizeof(WCHAR)));
+  DWORD length = wide ? GetCurrentDirectoryW(needed, wide) : 0;
   if (length >= needed) length = 0;  // changed meanwhile: report nothing
-  if (length && out[length - 1] != '\\') out[length++] = '\\';
-  out[length] = '\0';
-  workspace_give_back(room - static_cast<int32_t>(length));
+  const int32_t room = 3 * static_cast<int32_t>(length) + 2;
+  char* out = workspace_reserve(room, p);
+  int32_t written = ansi_from_wide(wide, static_cast<int32_t>(length), out, room - 2);
+  runtime_free(wide);
+  if (written < 0) written = 0;
+  if (written && out[written - 1] != '\\') out[written++] = '\\';
+  out[written] = '\0';
+  workspace_give_back(room - written);
   return out;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/base/code_page.h"
 #include "runtime/base/string_workspace.h"
 #include "runtime/dragdrop/drag_drop.h"
 #include "runtime/window/event_state.h"
@@ -70,20 +71,22 @@ static bool next_path(PathList* list, PathText* path) {
 }
 
 // Writes a path in the ANSI code page at `out`, at most `room` bytes, and
-// returns the bytes written; a null `out` only measures. Wide paths are
-// converted as DragQueryFileA converts them; their characters are copied
-// out first, as a list may put them at an odd address.
-static size_t ansi_path(const PathText& path, bool wide, WCHAR* scratch, char* out, size_t room) {
+// returns the bytes written; a null `out` only measures. A wide path the
+// code page cannot hold exactly gives -1: it is left out of the list, as a
+// file that is not there, rather than best-fitted to a look-alike name
+// (code_page.h). Its characters are copied out first, as a list may put
+// them at an odd address.
+static int64_t ansi_path(const PathText& path, bool wide, WCHAR* scratch, char* out, size_t room) {
   if (!wide) {
-    if (!out) return path.length;
+    if (!out) return static_cast<int64_t>(path.length);
     const size_t n = path.length < room ? path.length : room;
     std::memcpy(out, path.start, n);
-    return n;
+    return static_cast<int64_t>(n);
   }
+  if (path.length > INT32_MAX / 4) return -1;
   std::memcpy(scratch, path.start, path.length * sizeof(WCHAR));
-  int written = WideCharToMultiByte(CP_ACP, 0, scratch, static_cast<int>(path.length), out,
-                                    out ? static_cast<int>(room) : 0, nullptr, nullptr);
-  return written > 0 ? static_cast<size_t>(written) : 0;
+  return ansi_from_wide(scratch, static_cast<int32_t>(path.length), out,
+                        static_cast<int32_t>(room < INT32_MAX ? room : INT32_MAX));
 }
 
 // Writes the paths joined by "\n" at offset p and returns the length
@@ -98,18 +101,24 @@ static int32_t write_drop_list(const PathList& paths, int32_t p) {
   }
   int64_t total = -1;
   PathList walk = paths;
-  for (PathText path; next_path(&walk, &path);)
-    total += 1 + static_cast<int64_t>(ansi_path(path, paths.wide, scratch, nullptr, 0));
+  for (PathText path; next_path(&walk, &path);) {
+    const int64_t length = ansi_path(path, paths.wide, scratch, nullptr, 0);
+    if (length > 0) total += 1 + length;
+  }
   int32_t written = 0;
   if (total > 0 && total <= INT32_MAX - 64) {
     char* list = workspace_reserve(static_cast<int32_t>(total), p);
     walk = paths;
     for (PathText path; written < total && next_path(&walk, &path);) {
-      if (written > 0) list[written++] = '\n';
-      written += static_cast<int32_t>(ansi_path(path, paths.wide, scratch, list + written, static_cast<size_t>(total - written)));
+      // The line feed goes in once the path is there: a path left out of
+      // the measure is left out here too, with nothing of it written.
+      const int32_t gap = written > 0 ? 1 : 0;
+      const int64_t length = ansi_path(path, paths.wide, scratch, list + written + gap,
+                                       static_cast<size_t>(total - written - gap));
+      if (length <= 0) continue;
+      if (gap) list[written] = '\n';
+      written += gap + static_cast<int32_t>(length);
     }
-    // Only a path that came out empty could leave a line feed last.
-    if (written > 0 && list[written - 1] == '\n') written--;
   }
   runtime_free(scratch);
   return written;

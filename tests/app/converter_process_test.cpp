@@ -2,8 +2,11 @@
 // folder with stand-in renderer and encoder, files dropped on its window by
 // a real drag (DoDragDrop here, the mouse moved with SendInput), the status
 // bar clicked, the window closed. Everything is read from outside the
-// process: the status texts through SB_GETTEXTA into memory of the
-// converter's own, the results from the disk.
+// process: the status texts through SB_GETTEXTW into memory of the
+// converter's own and the captions as UTF-16, so that they read the same
+// whatever this program's code page; the results from the disk. Run under
+// the Russian locale (code page 1251) and, for its texts, the English one
+// (1252): QUARVO_LOCALE names it.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -20,9 +23,16 @@
 
 namespace {
 
-const char IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";  // "Тащи сюда!"
-const char REQUESTER_TITLE[] =
-    "\xD3\xEA\xE0\xE6\xE8 \xE6\xE5\xEB\xE0\xE5\xEC\xFB\xE9 \xE1\xE8\xF2\xF0\xE5\xE9\xF2 mp3";
+// In UTF-8, as the texts are compared.
+const char IDLE_TEXT[] = "Тащи сюда!";
+const char REQUESTER_TITLE[] = "Укажи желаемый битрейт mp3";
+
+std::string utf8_from_wide(const WCHAR* wide) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(length > 0 ? length - 1 : 0, '\0');
+  if (length > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr);
+  return utf8;
+}
 
 // A data object that offers a list of files as CF_HDROP, as the shell's does.
 class FileList : public IDataObject {
@@ -141,9 +151,9 @@ BOOL CALLBACK match_window(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  char title[128] = {};
-  GetWindowTextA(window, title, sizeof title);
-  if (owner == search->process && strcmp(title, search->title) == 0 && IsWindowVisible(window)) {
+  WCHAR title[128] = {};
+  GetWindowTextW(window, title, 128);
+  if (owner == search->process && utf8_from_wide(title) == search->title && IsWindowVisible(window)) {
     search->found = window;
     return FALSE;
   }
@@ -220,19 +230,20 @@ class ConverterProcessTest : public ::testing::Test {
     return nullptr;
   }
 
-  // A status field's text as the converter's status window holds it.
+  // A status field's text as the converter's status window holds it, in
+  // UTF-8.
   std::string field(int part) {
-    void* remote = VirtualAllocEx(process_.hProcess, nullptr, 1024, MEM_COMMIT, PAGE_READWRITE);
+    void* remote = VirtualAllocEx(process_.hProcess, nullptr, 2048, MEM_COMMIT, PAGE_READWRITE);
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(status_, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 3000,
+    SendMessageTimeoutW(status_, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 3000,
                         &result);
-    char text[1024] = {};
-    ReadProcessMemory(process_.hProcess, remote, text, sizeof text - 1, nullptr);
+    WCHAR text[1024] = {};
+    ReadProcessMemory(process_.hProcess, remote, text, sizeof text - sizeof(WCHAR), nullptr);
     VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
     // A leading tab is how a status bar is told to centre its text.
-    const char* shown = text;
-    while (*shown == '\t') shown++;
-    return shown;
+    const WCHAR* shown = text;
+    while (*shown == L'\t') shown++;
+    return utf8_from_wide(shown);
   }
 
   bool wait_for_field(int part, const std::string& expected, int ms) {
@@ -317,6 +328,14 @@ class ConverterProcessTest : public ::testing::Test {
   HWND window_ = nullptr;
   HWND status_ = nullptr;
 };
+
+// The locale the run was started with is the one this program sees: the
+// converter's texts must come out right under both.
+TEST(ConverterLocale, RunsUnderTheCodePageOfItsLocale) {
+  char locale[64] = "";
+  GetEnvironmentVariableA("QUARVO_LOCALE", locale, sizeof locale);
+  EXPECT_EQ(GetACP(), strncmp(locale, "en_US", 5) == 0 ? 1252u : 1251u) << "QUARVO_LOCALE=" << locale;
+}
 
 TEST_F(ConverterProcessTest, StartsIdleWithItsTextsAndEndsWithExitCodeZero) {
   DWORD started = GetTickCount();

@@ -6,7 +6,8 @@ read from the disk and its status bar from outside its process.
 
 usage: end_to_end.py BUILD_DIR [unittest options]
 BUILD_DIR is a Windows build (win64 or win32) holding quarvo.exe, amiga.exe,
-suxx.exe and converter_probe.exe.
+suxx.exe and converter_probe.exe. QUARVO_LOCALE names the Wine locale
+(ru_RU.UTF-8, code page 1251, by default).
 """
 
 import os
@@ -119,7 +120,7 @@ class EndToEnd(ConverterCase):
         self.start_converter()
         m = self.music
         tune = os.path.join(m, "made tune.mod")
-        cyrillic = os.path.join(m, "гамма.ym")  # a name in code page 1251
+        cyrillic = os.path.join(m, "гамма.ym")
         bare = os.path.join(m, "tone")          # no extension
         text = os.path.join(m, "readme.txt")
         empty = os.path.join(m, "empty.xm")
@@ -249,8 +250,59 @@ class EndToEnd(ConverterCase):
 
 
 def windows_length(path):
-    """The length of `path` as the converter sees it, on Wine's Z: drive."""
-    return len("Z:") + len(path.encode("cp1251"))
+    """The length of `path` as Windows counts it (UTF-16 units), on Wine's
+    Z: drive."""
+    return len(("Z:" + path).encode("utf-16-le")) // 2
+
+
+# Names from the scripts a collection brings, each for a file and, with a
+# folder of such names, for the files in it: Latin letters with diacritics,
+# Cyrillic, Greek, Japanese, and characters beyond 16 bits (two UTF-16
+# units each), which no ANSI code page but UTF-8 holds.
+INTERNATIONAL = [
+    ("Dvořák – Übermut.mod", "latin"),
+    ("Чиптюн ёлка.ym", "cyrillic"),
+    ("Ελληνική μελωδία.dro", "greek"),
+    ("日本の曲.mod", "japanese"),
+    ("\U0001F3B5 note \U00020000.ym", "beyond"),
+]
+INTERNATIONAL_FOLDER = "Ordner Ä – Папка – Φάκελος – フォルダ \U0001F3B6"
+
+
+def made_tune(name, title):
+    maker = {".mod": made_tunes.mod, ".ym": made_tunes.ym, ".dro": made_tunes.dro}[os.path.splitext(name)[1]]
+    return maker(title)
+
+
+class International(ConverterCase):
+    """Any name under any locale: run under the Russian and the English one."""
+
+    def test_names_in_every_script_convert_beside_their_sources_with_their_titles(self):
+        self.start_converter()
+        print("\nlocale %s" % self.session.locale, file=sys.stderr)
+        # The converter's own texts, read as UTF-16 from its windows.
+        self.assertEqual(self.converter.fields()[1], "Тащи сюда!")
+        self.assertEqual(self.converter.windows(), [" quarvo converter"])
+        self.assertEqual(self.converter.set_bitrate("192"), "192 kbit")
+
+        folder = os.path.join(self.music, INTERNATIONAL_FOLDER)
+        expected = {}
+        for name, title in INTERNATIONAL:
+            expected[os.path.join(self.music, name)] = title
+            expected[os.path.join(folder, "in folder " + name)] = "folder " + title
+        for path, title in expected.items():
+            write(path, made_tune(path, title))
+        dropped = [os.path.join(self.music, name) for name, _ in INTERNATIONAL] + [folder]
+        self.assertEqual(self.convert(dropped, total=len(expected))[-1], "%d/%d" % ((len(expected),) * 2))
+
+        made = files_under(self.music, (".mp3",))
+        self.assertEqual(made, sorted(os.path.splitext(p)[0] + ".mp3" for p in expected))
+        for source, title in expected.items():
+            mp3 = os.path.splitext(source)[0] + ".mp3"
+            seconds, kbit, tag = mp3_facts(mp3)
+            self.assertEqual((kbit, tag), (192, title), mp3)
+            self.assertGreater(seconds, 0.5, mp3)
+        self.assert_working_folder_clean()
 
 
 def every_file(folder):

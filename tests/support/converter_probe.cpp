@@ -14,13 +14,17 @@
 //                     with -v every new text of field 2 is printed meanwhile;
 //                     N "any" takes any count of one or more
 //     wait-text F T   wait until field F reads the text T (UTF-8)
+//     windows         print the caption of each visible top-level window
+//                     of the converter's process, one a line
 //     watch SECONDS   sample the busy indicator for SECONDS and print how
 //                     often its position changed per second
 //     close           post WM_CLOSE and wait for the process to end; prints
 //                     its exit code, how long it took and when the window
 //                     went
 //
-// Texts are printed in UTF-8; the converter's own are code page 1251.
+// Texts are read from the windows as UTF-16 and printed in UTF-8; the
+// probe's manifest makes its own code page UTF-8, so that its arguments
+// are UTF-8 too.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -77,7 +81,7 @@ bool show_fields(ConverterWindow& converter) {
   for (int i = 0; i < 3; ++i) {
     std::string text;
     if (!converter.field_text(i, &text)) return false;
-    say(format("field %d: ", i) + cp1251_to_utf8(text));
+    say(format("field %d: ", i) + text);
   }
   return true;
 }
@@ -136,25 +140,14 @@ bool wait_done(ConverterWindow& converter, int total, const Options& options) {
       return true;
     }
     if (timed_out(since, options)) {
-      fail("still not done: field 2 reads " + counter + ", field 1 " + cp1251_to_utf8(indicator));
+      fail("still not done: field 2 reads " + counter + ", field 1 " + indicator);
       return false;
     }
     Sleep(10);
   }
 }
 
-std::string utf8_to_cp1251(const std::string& text) {
-  int wide_length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(wide_length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], wide_length);
-  int length = WideCharToMultiByte(1251, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string ansi(length, '\0');
-  WideCharToMultiByte(1251, 0, wide.data(), wide_length, &ansi[0], length, nullptr, nullptr);
-  return ansi;
-}
-
-bool wait_text(ConverterWindow& converter, int field, const std::string& wanted_utf8, const Options& options) {
-  const std::string wanted = utf8_to_cp1251(wanted_utf8);
+bool wait_text(ConverterWindow& converter, int field, const std::string& wanted, const Options& options) {
   double since = seconds_now();
   for (;;) {
     std::string text;
@@ -163,11 +156,11 @@ bool wait_text(ConverterWindow& converter, int field, const std::string& wanted_
       return false;
     }
     if (text == wanted) {
-      say(format("field %d read ", field) + wanted_utf8 + format(" at %.3f s", seconds_now()));
+      say(format("field %d read ", field) + wanted + format(" at %.3f s", seconds_now()));
       return true;
     }
     if (timed_out(since, options)) {
-      fail(format("field %d still reads ", field) + cp1251_to_utf8(text));
+      fail(format("field %d still reads ", field) + text);
       return false;
     }
     Sleep(2);
@@ -234,6 +227,28 @@ bool watch(ConverterWindow& converter, double seconds) {
   return true;
 }
 
+struct ProcessWindows {
+  DWORD process_id;
+  int count;
+};
+
+BOOL CALLBACK show_window_caption(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ProcessWindows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->process_id && IsWindowVisible(window)) {
+    say("window: " + window_caption(window));
+    ++search->count;
+  }
+  return TRUE;
+}
+
+bool show_windows(ConverterWindow& converter) {
+  ProcessWindows search = {converter.process_id(), 0};
+  EnumWindows(show_window_caption, reinterpret_cast<LPARAM>(&search));
+  return search.count > 0;
+}
+
 bool close_and_wait(ConverterWindow& converter, const Options& options) {
   double since = seconds_now(), window_gone = -1;
   if (!converter.close()) return false;
@@ -254,7 +269,7 @@ bool close_and_wait(ConverterWindow& converter, const Options& options) {
 
 int usage() {
   fail("usage: converter_probe [--timeout SECONDS] [--title TITLE] [-v] "
-       "wait-window|fields|rect|pid|memory|wait-busy|wait-done N|wait-text F T|watch SECONDS|close ...");
+       "wait-window|fields|rect|pid|memory|wait-busy|wait-done N|wait-text F T|windows|watch SECONDS|close ...");
   return 2;
 }
 
@@ -316,6 +331,8 @@ int main(int argc, char** argv) {
       int field = atoi(argv[at + 1]);
       ok = wait_text(converter, field, argv[at + 2], options);
       at += 2;
+    } else if (command == "windows") {
+      ok = show_windows(converter);
     } else if (command == "watch" && at + 1 < argc) {
       ok = watch(converter, atof(argv[++at]));
     } else if (command == "close") {

@@ -61,14 +61,20 @@ class WineRun:
 class Session:
     """An Xvfb display and a Wine prefix of their own; close() ends both."""
 
-    def __init__(self, name="end-to-end"):
-        self.prefix = os.path.join(cache_folder(), "wine-prefix-" + name)
+    def __init__(self, name="end-to-end", locale=None):
+        """`locale`: the Wine locale, by default QUARVO_LOCALE's or the
+        Russian one (code page 1251); each has a prefix of its own, so that
+        runs under two locales may go side by side."""
+        self.locale = locale or os.environ.get("QUARVO_LOCALE") or "ru_RU.UTF-8"
+        suffix = "" if self.locale == "ru_RU.UTF-8" else "-" + self.locale.split(".")[0]
+        self.prefix = os.path.join(cache_folder(), "wine-prefix-" + name + suffix)
         self.xvfb = None
         self.display = self._start_xvfb()
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display,
-            LC_ALL="ru_RU.UTF-8",
+            LC_ALL=self.locale,
+            QUARVO_LOCALE=self.locale,
             QUARVO_WINEPREFIX=self.prefix,
             WINEPREFIX=self.prefix,
             # A program that crashes ends, as it would on a desktop where
@@ -193,6 +199,11 @@ class Converter:
                 fields[int(number)] = text
         return fields
 
+    def windows(self):
+        """The captions of the converter's visible top-level windows."""
+        code, out = self.probe("windows")
+        return [line[len("window: "):] for line in out.splitlines() if line.startswith("window: ")]
+
     def drop_point(self):
         left, top, right, bottom = self.rects["client"]
         return (left + right) // 2, (top + bottom) // 2 - 10
@@ -220,6 +231,10 @@ class Converter:
                 time.sleep(0.1)
         if not found:
             raise RuntimeError("no requester after the click")
+        # The caption as the window holds it, in UTF-16, not only as X shows it.
+        captions = self.windows()
+        if REQUESTER_TITLE not in captions:
+            raise RuntimeError("the requester's caption reads %r" % captions)
         requester = found[0]
         # No window manager gives the requester the keyboard: the pointer
         # over it does.

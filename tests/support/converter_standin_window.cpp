@@ -17,8 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 
-// Centred, as the converter sets every text: a leading tab.
-static const char IDLE_TEXT[] = "\t\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
+// Centred, as the converter sets every text: a leading tab. UTF-8, the
+// code page its manifest gives it, as the converter's gives the converter.
+static const char IDLE_TEXT[] = "\tТащи сюда!";
 static constexpr UINT_PTR INDICATOR_TIMER = 1, BATCH_TIMER = 2, START_TIMER = 3;
 
 static HWND g_bar, g_progress;

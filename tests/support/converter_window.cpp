@@ -4,9 +4,9 @@
 #include <psapi.h>
 
 const char CONVERTER_TITLE[] = " quarvo converter";
-const char CONVERTER_IDLE_TEXT[] = "\xD2\xE0\xF9\xE8 \xF1\xFE\xE4\xE0!";
+const char CONVERTER_IDLE_TEXT[] = "Тащи сюда!";
 
-// Larger than any text the converter shows; SB_GETTEXTA has no size limit
+// Larger than any text the converter shows; SB_GETTEXTW has no size limit
 // of its own, so the buffer must hold the longest text the bar might keep.
 static constexpr SIZE_T REMOTE_BUFFER_SIZE = 4096;
 // A hung converter must not hang its observer.
@@ -61,30 +61,31 @@ bool ConverterWindow::wait_for(DWORD timeout_ms, const char* title) {
 bool ConverterWindow::field_text(int index, std::string* text, std::string* raw) {
   if (!alive()) return false;
   DWORD_PTR length_and_type = 0;
-  if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTLENGTHA, index, 0, SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutW(status_bar_, SB_GETTEXTLENGTHW, index, 0, SMTO_ABORTIFHUNG,
                            ANSWER_TIMEOUT_MS, &length_and_type))
     return false;
   size_t length = LOWORD(length_and_type);
   text->clear();
   if (raw) raw->clear();
   if (length == 0) return true;
-  if (length >= REMOTE_BUFFER_SIZE) return false;
+  constexpr size_t UNITS = REMOTE_BUFFER_SIZE / sizeof(WCHAR);
+  if (length >= UNITS) return false;
   // The text may change between the two messages; the length that counts
-  // is the one that SB_GETTEXTA answers with the text it copied.
+  // is the one that SB_GETTEXTW answers with the text it copied.
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(status_bar_, SB_GETTEXTA, index, reinterpret_cast<LPARAM>(remote_buffer_),
+  if (!SendMessageTimeoutW(status_bar_, SB_GETTEXTW, index, reinterpret_cast<LPARAM>(remote_buffer_),
                            SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &copied))
     return false;
   length = LOWORD(copied);
-  if (length >= REMOTE_BUFFER_SIZE) return false;
-  char local[REMOTE_BUFFER_SIZE] = {};
+  if (length >= UNITS) return false;
+  WCHAR local[UNITS] = {};
   SIZE_T got = 0;
-  if (!ReadProcessMemory(process_, remote_buffer_, local, length + 1, &got)) return false;
-  local[length] = '\0';
-  if (raw) *raw = local;
-  const char* shown = local;
-  while (*shown == '\t') ++shown;
-  *text = shown;
+  if (!ReadProcessMemory(process_, remote_buffer_, local, (length + 1) * sizeof(WCHAR), &got)) return false;
+  local[length] = L'\0';
+  std::string utf8 = utf8_from_wide(local);
+  if (raw) *raw = utf8;
+  const size_t shown = utf8.find_first_not_of('\t');
+  *text = shown == std::string::npos ? std::string() : utf8.substr(shown);
   return true;
 }
 
@@ -185,13 +186,15 @@ bool ConverterWindow::wait_exit(DWORD timeout_ms, DWORD* exit_code) {
   return GetExitCodeProcess(process_, exit_code) != 0;
 }
 
-std::string cp1251_to_utf8(const std::string& text) {
-  if (text.empty()) return text;
-  int wide_length = MultiByteToWideChar(1251, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(wide_length, L'\0');
-  MultiByteToWideChar(1251, 0, text.data(), static_cast<int>(text.size()), &wide[0], wide_length);
-  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(length, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, &utf8[0], length, nullptr, nullptr);
+std::string utf8_from_wide(const WCHAR* wide) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(length > 0 ? length - 1 : 0, '\0');
+  if (length > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], length, nullptr, nullptr);
   return utf8;
+}
+
+std::string window_caption(HWND window) {
+  WCHAR caption[512] = {};
+  GetWindowTextW(window, caption, 512);
+  return utf8_from_wide(caption);
 }

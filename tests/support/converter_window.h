@@ -1,8 +1,9 @@
 // The running converter seen from another process, as a user or a test
 // harness sees it: its window, the texts of its status fields and the
 // position of its busy indicator, read without any help from the converter.
-// A status bar keeps its texts in its own process, so SB_GETTEXTA is given
-// a buffer allocated there and the text is read back from it.
+// A status bar keeps its texts in its own process, so SB_GETTEXTW is given
+// a buffer allocated there and the text is read back from it. Texts are
+// read as UTF-16, as the windows hold them, and given in UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +12,7 @@
 
 // The converter's window title, with its leading blank.
 extern const char CONVERTER_TITLE[];
-// Status field 1 while the converter is idle ("Тащи сюда!", code page 1251).
+// Status field 1 while the converter is idle, in UTF-8.
 extern const char CONVERTER_IDLE_TEXT[];
 
 class ConverterWindow {
@@ -31,8 +32,7 @@ class ConverterWindow {
   DWORD process_id() const { return process_id_; }
   bool alive() const { return window_ && IsWindow(window_); }
 
-  // The text of status field `index` in the converter's code page, as
-  // shown: without the tabs that lead it (one centres it, two align it
+  // The text of status field `index` in UTF-8, as shown: without the tabs that lead it (one centres it, two align it
   // right); false when the window is gone or does not answer within a
   // second. The whole text, tabs and all, in `raw` when asked for.
   bool field_text(int index, std::string* text, std::string* raw = nullptr);
@@ -71,5 +71,7 @@ class ConverterWindow {
   void* remote_buffer_ = nullptr;
 };
 
-// Code page 1251 text as UTF-8, for a terminal.
-std::string cp1251_to_utf8(const std::string& text);
+// UTF-16 text as UTF-8.
+std::string utf8_from_wide(const WCHAR* wide);
+// A window's caption in UTF-8, read as UTF-16 whatever the code pages.
+std::string window_caption(HWND window);

@@ -45,10 +45,7 @@ class AdplugTune : public Tune {
   bool load(const std::vector<uint8_t>& data, const std::string& path, std::string* error) {
     const MemoryProvider provider(data, path);
     player_.reset(CAdPlug::factory(path, opl_.get(), CAdPlug::players, provider));
-    if (!player_) {
-      *error = "AdPlug does not open it";
-      return false;
-    }
+    if (!player_) return false;  // none of its formats
     const float refresh = player_->getrefresh();
     if (!(refresh > 0.01f && refresh < 50000.0f)) {
       *error = "the tune asks for an impossible timer rate";

@@ -3,6 +3,7 @@
 #include "tools/common/text_encoding.h"
 #include "tools/common/version.h"
 #include "tools/renderer/ay/song_player.h"
+#include "tools/renderer/ay/song_sequence.h"
 
 namespace tools {
 namespace {
@@ -24,7 +25,46 @@ class AyTune : public Tune {
   ay::SongPlayer player_;
 };
 
+// A file of songs that each run a source of their own: all of them, one
+// after the other, each to its own length and fade.
+class SequenceTune : public Tune {
+ public:
+  SequenceTune(std::unique_ptr<ay::SongList> songs, std::string format_name)
+      : songs_(std::move(songs)), format_name_(std::move(format_name)), sequence_(*songs_) {}
+
+  std::string format_name() const override { return format_name_; }
+  TuneTags tags() const override { return song_list_tags(*songs_); }
+  TuneLength length() const override {
+    // The sequence ends by itself; stated, so that the renderer's cap
+    // still ends it in a fade.
+    TuneLength length;
+    length.kind = TuneLength::Kind::stated;
+    length.seconds = ay::planned_seconds(*songs_, ay::SequencePolicy());
+    return length;
+  }
+  void set_play_past_end(bool) override {}
+  size_t render(int16_t* out, size_t frames) override { return sequence_.render(out, frames); }
+
+ private:
+  const std::unique_ptr<ay::SongList> songs_;
+  const std::string format_name_;
+  ay::SongSequence sequence_;
+};
+
 }  // namespace
+
+TuneTags song_list_tags(const ay::SongList& songs) {
+  // A file of one song is named by it; a file of several by its misc text,
+  // which names the game or demo, or else by its first song.
+  TuneTags tags;
+  const std::string first = songs.songs.empty() ? std::string() : songs.songs.front().name;
+  const bool one = songs.songs.size() == 1;
+  const std::string& named = one ? first : songs.comment;
+  tags.title = text_to_utf8(named.empty() ? (one ? songs.comment : first) : named);
+  tags.artist = text_to_utf8(songs.author);
+  tags.comment = text_to_utf8(songs.comment);
+  return tags;
+}
 
 TuneLength ay_song_length(const ay::AySong& song) {
   TuneLength length;
@@ -66,12 +106,18 @@ std::unique_ptr<Tune> open_ay_tune(const std::vector<uint8_t>& data, const std::
     if (!format.detect(data.data(), data.size())) continue;
     ay::AySong song;
     std::string reason;
+    if (format.open_songs) {
+      std::unique_ptr<ay::SongList> songs = format.open_songs(data.data(), data.size(), &reason);
+      if (songs) return std::make_unique<SequenceTune>(std::move(songs), format.name);
+      if (first_reason.empty()) first_reason = std::string(format.name) + ": " + reason;
+      continue;
+    }
     if (format.parse(data.data(), data.size(), &song, &reason) && ay::SongPlayer::playable(song, &reason)) {
       return make_ay_tune(std::move(song), format.name);
     }
     if (first_reason.empty()) first_reason = std::string(format.name) + ": " + reason;
   }
-  *error = first_reason.empty() ? "not an AY/YM file" : first_reason;
+  *error = first_reason;
   return nullptr;
 }
 

@@ -26,6 +26,7 @@ std::unique_ptr<Tune> open_tune(const std::vector<uint8_t>& data, const std::str
     *error = "the file is empty";
     return nullptr;
   }
+  std::string refusal;  // from the first engine that knew the format
   for (const Backend& backend : tune_backends()) {
     std::string reason;
     std::unique_ptr<Tune> tune;
@@ -36,8 +37,10 @@ std::unique_ptr<Tune> open_tune(const std::vector<uint8_t>& data, const std::str
       tune = nullptr;
     }
     if (tune) return tune;
+    if (refusal.empty()) refusal = reason;
   }
   *error = "not a tune in any format this renderer plays";
+  if (!refusal.empty()) *error = "the file cannot be played: " + refusal;
   return nullptr;
 }
 

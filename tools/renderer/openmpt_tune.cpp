@@ -146,12 +146,13 @@ std::unique_ptr<Tune> open_openmpt_tune(const std::vector<uint8_t>& data, const 
                                               data.size(), data.size(), openmpt_log_func_silent,
                                               nullptr, openmpt_error_func_ignore, nullptr, nullptr,
                                               nullptr);
-  if (probe == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE) {
-    *error = "not a module";
+  if (probe == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE) return nullptr;
+  ModulePtr module = create_module(data, error);
+  if (!module) {
+    // A file too short for the probe to tell is no module libopenmpt knew.
+    if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS) error->clear();
     return nullptr;
   }
-  ModulePtr module = create_module(data, error);
-  if (!module) return nullptr;
   const TuneLength length = probe_length(data, openmpt_module_get_duration_seconds(module.get()));
   return std::make_unique<OpenmptTune>(std::move(module), length);
 }

@@ -53,9 +53,11 @@ class Tune {
   virtual size_t render(int16_t* out, size_t frames) = 0;
 };
 
-// One engine. `open` returns null with a one-line reason when the data is
-// not a file it plays; `path` is the file's name for engines that look at
-// the extension or load companion files beside it.
+// One engine. `open` returns null when it does not play the data: with
+// `error` left empty when the data is in none of its formats, with a
+// one-line reason when it knows the format but cannot play this file.
+// `path` is the file's name for engines that look at the extension or
+// load companion files beside it.
 struct Backend {
   const char* name;
   std::unique_ptr<Tune> (*open)(const std::vector<uint8_t>& data, const std::string& path,
@@ -66,7 +68,8 @@ struct Backend {
 // engines that also go by the extension last.
 const std::vector<Backend>& tune_backends();
 
-// Tries every backend; null with a reason when none plays the data.
+// Tries every backend; null with a reason when none plays the data, which
+// names why the engine that knew the format refused it.
 std::unique_ptr<Tune> open_tune(const std::vector<uint8_t>& data, const std::string& path,
                                 std::string* error);
 

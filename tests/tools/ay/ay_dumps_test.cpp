@@ -364,17 +364,69 @@ TEST(YmDump, DamagedFilesAreRefusedOrPlayedWithoutHarm) {
   EXPECT_FALSE(parse(tools::ay::kYmFormat, changed, &song, &error));
 }
 
-TEST(YmDump, BareFilesWithoutTheirEndMarkOrWholeFramesAreRefused) {
+// Real YM5 and YM6 files end with the mark whole, cut short or left out,
+// and a few lost a byte of their block yet kept the mark: all hold every
+// frame. A block cut by a frame or more, or cut without the mark, does not.
+TEST(YmDump, FramesCountNotTheEndMarkAfterThem) {
   tools_test::YmFile made;
-  Bytes ym6 = tools_test::make_ym(made, test_frames(20));
-  ym6.resize(ym6.size() - 1);
+  const std::vector<RegisterFrame> frames = test_frames(20);
+  const Bytes ym6 = tools_test::make_ym(made, frames);
+  for (size_t cut : {2u, 4u}) {
+    AySong song;
+    std::string error;
+    EXPECT_TRUE(parse(tools::ay::kYmFormat, Bytes(ym6.begin(), ym6.end() - cut), &song, &error)) << cut << error;
+    expect_frames(song, frames);
+  }
+  // One register byte gone before the mark: the last frame's R15 reads 0.
+  Bytes short_block(ym6.begin(), ym6.end() - 5);
+  short_block.insert(short_block.end(), {'E', 'n', 'd', '!'});
   AySong song;
-  EXPECT_FALSE(parse(tools::ay::kYmFormat, ym6, &song));
+  std::string error;
+  EXPECT_TRUE(parse(tools::ay::kYmFormat, short_block, &song, &error)) << error;
+  expect_frames(song, frames);
+
+  Bytes frame_short(ym6.begin(), ym6.end() - 4 - 16);
+  frame_short.insert(frame_short.end(), {'E', 'n', 'd', '!'});
+  EXPECT_FALSE(parse(tools::ay::kYmFormat, frame_short, &song, &error));
+  EXPECT_EQ(error, "the YM register block is truncated");
+  EXPECT_FALSE(parse(tools::ay::kYmFormat, Bytes(ym6.begin(), ym6.end() - 5), &song));
+
   made.kind = "YM3!";
-  Bytes ym3 = tools_test::make_ym(made, test_frames(20));
+  Bytes ym3 = tools_test::make_ym(made, frames);
   ym3.pop_back();
   EXPECT_FALSE(parse(tools::ay::kYmFormat, ym3, &song));
   EXPECT_FALSE(parse(tools::ay::kYmFormat, Bytes{'Y', 'M', '3', '!'}, &song));
+}
+
+// Archives whose header size, checksum and packed size were overwritten
+// (real files carry "xx" there) unpack by the fields that are left; the
+// CRC still refuses changed data.
+TEST(YmDump, ScribbledLhaHeaderStillUnpacksWhenTheCrcHolds) {
+  tools_test::YmFile made;
+  made.title = "scribbled";
+  const std::vector<RegisterFrame> frames = test_frames(40);
+  Bytes packed = tools_test::lha_archive(tools_test::make_ym(made, frames), "s.ym");
+  for (size_t at : {0u, 1u, 7u, 8u}) packed[at] = 'x';
+  AySong song;
+  std::string error;
+  ASSERT_TRUE(parse(tools::ay::kYmFormat, packed, &song, &error)) << error;
+  expect_frames(song, frames);
+  EXPECT_EQ(song.title, "scribbled");
+
+  packed[packed.size() / 2] ^= 0x10;
+  EXPECT_FALSE(parse(tools::ay::kYmFormat, packed, &song, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+// The renderer names why the format it recognised refused a file.
+TEST(YmDump, RefusalNamesTheFormatsReason) {
+  tools_test::YmFile made;
+  const Bytes ym6 = tools_test::make_ym(made, test_frames(20));
+  std::string error;
+  EXPECT_FALSE(tools::open_tune(Bytes(ym6.begin(), ym6.begin() + ym6.size() / 2), "cut.ym", &error));
+  EXPECT_EQ(error, "the file cannot be played: YM register dump: the YM register block is truncated");
+  EXPECT_FALSE(tools::open_tune(Bytes(3000, 0x5A), "noise.ym", &error));
+  EXPECT_EQ(error, "not a tune in any format this renderer plays");
 }
 
 // ---------------------------------------------------------------- VTX

@@ -221,6 +221,24 @@ TEST(Pt3Player, OrnamentsStepAndLoopAndOffsetsStartMidway) {
   EXPECT_EQ(periods[1], notes()[0]);
 }
 
+// An offset may start an ornament at its length, one step past its last;
+// when that ornament ends the module, the step is no byte of it and
+// shifts nothing, and the ornament then loops as usual.
+TEST(Pt3Player, OrnamentOffsetAtTheLengthOfTheModulesLastOrnament) {
+  Pt3Module module = one_track({0x40 + 1, 0x04, kSample1, note(kC4), 2, kEnd});
+  module.delay = 6;
+  Bytes bytes = make_pt3(module);
+  const size_t last = bytes.size();
+  bytes[169 + 2] = static_cast<uint8_t>(last);
+  bytes[169 + 3] = static_cast<uint8_t>(last >> 8);
+  bytes.insert(bytes.end(), {0, 2, 12, 7});  // loop, length, the steps
+  const std::vector<uint16_t> periods = tones(parse(bytes));
+  ASSERT_GE(periods.size(), 3u);
+  EXPECT_EQ(periods[0], notes()[kC4]);
+  EXPECT_EQ(periods[1], notes()[kC4 + 12]);
+  EXPECT_EQ(periods[2], notes()[kC4 + 7]);
+}
+
 TEST(Pt3Player, SamplesAndOrnamentsAtTheirLongestLoopAtTheirLastLine) {
   std::vector<Pt3Line> lines(64);
   for (int i = 0; i < 64; ++i) lines[i].amplitude = i % 16;

@@ -159,6 +159,34 @@ TEST(StcPlayer, DetectionInsistsOnTheCompilersLayout) {
   EXPECT_FALSE(kStcFormat.parse(silent.data(), silent.size(), &song, &error));
 }
 
+// Sound Tracker's own saves put the ornaments before the positions; the
+// tables are found by their pointers, so the song plays as compiled.
+TEST(StcPlayer, OrnamentsBeforeThePositionsPlayTheSame) {
+  StcModule module = one_track({0x73, kSample1, kC4, kEnd});
+  StcOrnament ornament;
+  ornament.number = 3;
+  for (int i = 0; i < 32; ++i) ornament.offsets[i] = static_cast<int8_t>(i % 3 * 4);
+  module.ornaments.push_back(ornament);
+  module.positions = {{1, 0}, {1, 2}};
+  const Bytes compiled = make_stc(module);
+  const size_t positions = compiled[1] | compiled[2] << 8;
+  const size_t ornaments = compiled[3] | compiled[4] << 8;
+  const size_t patterns = compiled[5] | compiled[6] << 8;
+  Bytes saved(compiled.begin(), compiled.begin() + positions);
+  saved.insert(saved.end(), compiled.begin() + ornaments, compiled.begin() + patterns);
+  saved.insert(saved.end(), compiled.begin() + positions, compiled.begin() + ornaments);
+  saved.insert(saved.end(), compiled.begin() + patterns, compiled.end());
+  saved[3] = static_cast<uint8_t>(positions);
+  saved[4] = static_cast<uint8_t>(positions >> 8);
+  const size_t moved = positions + (patterns - ornaments);
+  saved[1] = static_cast<uint8_t>(moved);
+  saved[2] = static_cast<uint8_t>(moved >> 8);
+  const AySong expected = parse(compiled);
+  const AySong song = parse(saved);
+  ASSERT_EQ(song.frames.size(), expected.frames.size());
+  for (size_t f = 0; f < song.frames.size(); ++f) ASSERT_EQ(song.frames[f][0].regs, expected.frames[f][0].regs) << f;
+}
+
 TEST(StcPlayer, EveryTruncationIsRefused) {
   StcModule module = one_track({0x70, kSample1, kC4, 0x8A, 0x20, kC4 + 3, kEnd});
   const Bytes bytes = make_stc(module);

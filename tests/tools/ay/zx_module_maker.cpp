@@ -36,6 +36,17 @@ void append_patterns(Bytes& out, const std::vector<Tracks>& patterns, size_t ent
   }
 }
 
+void append_stc_line(Bytes& out, const StcLine& line) {
+  const int size = std::abs(line.tone_offset);
+  out.push_back(static_cast<uint8_t>((line.volume & 0x0F) | (size >> 8 & 0x0F) << 4));
+  uint8_t masks = static_cast<uint8_t>(line.noise_period & 0x1F);
+  if (line.tone_offset > 0) masks |= 0x20;
+  if (!line.tone) masks |= 0x40;
+  if (!line.noise) masks |= 0x80;
+  out.push_back(masks);
+  out.push_back(static_cast<uint8_t>(size & 0xFF));
+}
+
 Bytes pt3_sample(const Pt3Sample& sample) {
   Bytes out = {static_cast<uint8_t>(sample.loop), static_cast<uint8_t>(sample.lines.size())};
   for (const Pt3Line& line : sample.lines) {
@@ -171,16 +182,7 @@ Bytes make_stc(const StcModule& module) {
   put_text(out, 7, module.identifier, 18);
   for (const StcSample& sample : module.samples) {
     out.push_back(static_cast<uint8_t>(sample.number));
-    for (const StcLine& line : sample.lines) {
-      const int size = std::abs(line.tone_offset);
-      out.push_back(static_cast<uint8_t>((line.volume & 0x0F) | (size >> 8 & 0x0F) << 4));
-      uint8_t masks = static_cast<uint8_t>(line.noise_period & 0x1F);
-      if (line.tone_offset > 0) masks |= 0x20;
-      if (!line.tone) masks |= 0x40;
-      if (!line.noise) masks |= 0x80;
-      out.push_back(masks);
-      out.push_back(static_cast<uint8_t>(size & 0xFF));
-    }
+    for (const StcLine& line : sample.lines) append_stc_line(out, line);
     out.push_back(static_cast<uint8_t>(sample.repeat));
     out.push_back(static_cast<uint8_t>(sample.repeat_length));
   }
@@ -214,6 +216,35 @@ Bytes make_stc(const StcModule& module) {
     }
   }
   put_word(out, 25, out.size());
+  return out;
+}
+
+Bytes make_pt1(const Pt1Module& module) {
+  Bytes out(99, 0);
+  out[0] = static_cast<uint8_t>(module.delay);
+  out[1] = static_cast<uint8_t>(module.positions.size());
+  out[2] = static_cast<uint8_t>(module.loop);
+  put_text(out, 69, module.name, 30);
+  for (int pattern : module.positions) out.push_back(static_cast<uint8_t>(pattern));
+  out.push_back(0xFF);
+  size_t longest = 1;
+  for (size_t i = 0; i < module.samples.size() && i < 15; ++i) {
+    put_word(out, 3 + 2 * (i + 1), out.size());
+    const Pt1Sample& sample = module.samples[i];
+    longest = std::max(longest, sample.lines.size());
+    out.push_back(static_cast<uint8_t>(sample.lines.size()));
+    out.push_back(static_cast<uint8_t>(sample.loop));
+    for (const StcLine& line : sample.lines) append_stc_line(out, line);
+  }
+  std::vector<std::vector<int8_t>> ornaments = module.ornaments;
+  if (ornaments.empty()) ornaments.emplace_back();
+  for (size_t i = 0; i < ornaments.size() && i < 16; ++i) {
+    put_word(out, 35 + 2 * i, out.size());
+    for (size_t line = 0; line < longest; ++line)
+      out.push_back(static_cast<uint8_t>(line < ornaments[i].size() ? ornaments[i][line] : 0));
+  }
+  put_word(out, 67, out.size());
+  append_patterns(out, module.patterns, 6, 0);
   return out;
 }
 

@@ -103,6 +103,23 @@ struct StcModule {
 };
 Bytes make_stc(const StcModule& module);
 
+// Pro Tracker 1: Sound Tracker's lines, a sample's length and loop, and
+// ornaments as long as the longest sample.
+struct Pt1Sample {
+  int loop = 0;
+  std::vector<StcLine> lines = {StcLine{}};
+};
+struct Pt1Module {
+  std::string name = "made pt1 name";
+  int delay = 3;
+  int loop = 0;
+  std::vector<int> positions = {0};
+  std::vector<Tracks> patterns;
+  std::vector<Pt1Sample> samples;              // numbers 1..
+  std::vector<std::vector<int8_t>> ornaments;  // numbers 0.. ; ornament 0 defaults to no offset
+};
+Bytes make_pt1(const Pt1Module& module);
+
 // What the tests read from a parsed song.
 uint16_t tone(const tools::ay::ChipFrame& chip, int channel);
 uint16_t envelope_period(const tools::ay::ChipFrame& chip);

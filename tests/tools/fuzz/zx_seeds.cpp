@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/tools/ay/sound_tracker_forms_maker.h"
 #include "tests/tools/ay/zx_module_maker.h"
 
 using namespace zx_test;
@@ -40,6 +41,28 @@ Pt3Module pt3() {
 }
 
 }  // namespace
+
+// Two patterns (the second not saved), notes, a rest, an envelope and an
+// ornament, a sample with noise, offsets and a repeat.
+st_forms_test::St1 st1_seed() {
+  st_forms_test::St1 song(3, 8);
+  uint8_t* sample = song.sample(1);
+  for (int i = 0; i < 32; ++i) {
+    sample[i] = static_cast<uint8_t>(15 - i / 3);
+    sample[32 + i] = i % 4 == 0 ? 0x05 : 0x80;
+    sample[64 + 2 * i] = static_cast<uint8_t>(i * 3);
+    sample[65 + 2 * i] = i % 2 ? 0x10 : 0x00;
+  }
+  sample[128] = 20, sample[129] = 4;
+  song.bytes[2463 + 32 * 2] = 12;
+  song.position(0, 1, 0);
+  song.position(1, 3, 2);
+  song.patterns(2);
+  const uint8_t cells[][3] = {{0x33, 0x1F, 2}, {0x43, 0x0C, 0x30}, {0xF1, 0, 0}, {0x6A, 0x10, 0}};
+  for (int row = 0; row < 4; ++row)
+    for (int b = 0; b < 3; ++b) song.cell(1, 2 * row, row % 3)[b] = cells[row][b];
+  return song;
+}
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -82,5 +105,23 @@ int main(int argc, char** argv) {
                                        Bytes{0xA2, 0x61, 30, 0xFF}, Bytes{0x81, 0xFF}}}};
   stc.positions = {{1, 0}, {1, 3}};
   ok &= write(dir + "/stc", make_stc(stc));
+
+  Pt1Module pt1;
+  StcLine bent;
+  bent.noise = true;
+  bent.tone_offset = -9;
+  pt1.samples = {Pt1Sample{1, {StcLine{}, bent}}};
+  pt1.ornaments = {{}, {0, 7}};
+  // Tempo, row length, volume, envelope and its end, ornament, rest, empty row.
+  pt1.patterns = {Tracks{Bytes{0x93, 0xB2, 0xA9, 0x61, 36, 0x8D, 0x20, 0x00, 38, 0x81, 0x71, 40, 0x80, 0x90, 0xFF},
+                         Bytes{0xB1, 0x61, 30, 0xB0, 0xFF}, Bytes{0x90, 0xFF}}};
+  pt1.positions = {0, 0};
+  pt1.loop = 1;
+  ok &= write(dir + "/pt1", make_pt1(pt1));
+  const st_forms_test::St1 st1 = st1_seed();
+  ok &= write(dir + "/st1", st1.bytes);
+  ok &= write(dir + "/st1-in-ay-file", st_forms_test::in_ay_file(st1.bytes));
+  ok &= write(dir + "/st3", st_forms_test::make_st3({{0, 0}, {1, 5}},
+                                                    {0x60, 0x71, 36, 0x8A, 0x20, 40, 0x80, 0xA2, 38, 0xFF}, true));
   return ok ? 0 : 1;
 }

@@ -126,7 +126,7 @@ class AscPass : public tracker::Pass<Channel> {
 
   // A pattern ends when its first channel reaches its end mark; the other
   // channels were written to the same length.
-  bool pattern_ended() override { return m_.byte(channels_[0].data) == 0xFF && channels_[0].rows_left <= 1; }
+  bool pattern_ended() override { return first_track_ended(0xFF); }
 
   bool read_row(Channel& ch) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,15 +63,20 @@ struct AySong {
   std::string comment;
 };
 
+class SongList;
+
 // A file format. `detect` looks at the content only and must be strict
 // enough that a file of another format, or random bytes, is not taken;
 // `parse` fills `song` or returns false with a one-line reason. Neither may
 // read outside [data, data + size), loop forever or allocate without bound:
-// a song is capped at max_frames(frame_hz).
+// a song is capped at max_frames(frame_hz). A format whose songs are
+// programs that a machine runs has no `parse` but `open_songs`, which
+// returns its songs (null, with the reason, when it cannot play them).
 struct Format {
   const char* name;  // for messages: "Pro Tracker 3"
   bool (*detect)(const uint8_t* data, size_t size);
   bool (*parse)(const uint8_t* data, size_t size, AySong* song, std::string* error);
+  std::unique_ptr<SongList> (*open_songs)(const uint8_t* data, size_t size, std::string* error) = nullptr;
 };
 
 // 20 minutes at 50 Hz: no render is longer.

@@ -110,9 +110,7 @@ class Pt2Player : public tracker::Pass<Channel> {
     for (size_t i = 0; i < 3; ++i) channels_[i].data = m_.word(entry + 2 * i);
   }
 
-  bool pattern_ended() override {
-    return m_.byte(channels_[0].data) == kEndOfTrack && channels_[0].rows_left <= 1;
-  }
+  bool pattern_ended() override { return first_track_ended(kEndOfTrack); }
 
   bool read_row(Channel& channel) override {
     const uint8_t previous_note = channel.note;

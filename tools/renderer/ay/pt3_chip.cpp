@@ -217,7 +217,13 @@ void Chip::advance(Channel& channel, uint8_t* mixer) {
     uint16_t tone = static_cast<uint16_t>(bytes_.word(line + 2) + channel.tone_accumulator);
     if (levels & 0x40) channel.tone_accumulator = tone;
 
-    const int8_t shift = static_cast<int8_t>(bytes_.byte(channel.ornament + 2 + channel.ornament_position));
+    // An ornament offset may start the ornament at its length, one step
+    // past its last; the tracker's player reads that byte all the same and
+    // steps to the loop after it. Past the last ornament of a module the
+    // byte is no longer the module's, and it shifts nothing.
+    const size_t step = channel.ornament + 2 + channel.ornament_position;
+    const bool after_module = channel.ornament_position >= channel.ornament_length && !bytes_.holds(step, 1);
+    const int8_t shift = after_module ? 0 : static_cast<int8_t>(bytes_.byte(step));
     const int note = std::clamp(channel.note + shift, 0, 95);
     tone = static_cast<uint16_t>((tone + channel.tone_sliding + (*module_.notes)[note]) & 0xFFF);
     channel.tone = tone;

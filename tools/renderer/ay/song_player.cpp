@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "tools/renderer/ay/frame_source.h"
 #include "tools/renderer/tune.h"
 
 namespace tools::ay {
@@ -46,13 +47,20 @@ bool SongPlayer::playable(const AySong& song, std::string* error) {
   return true;
 }
 
-SongPlayer::SongPlayer(const AySong& song)
-    : song_(song),
-      chips_(static_cast<size_t>(song.chips), AyChip(song.chip)),
-      panning_(panning_for(song.layout)),
-      resampler_(song.clock_hz / 8),
-      gain_(kHeadroom / (loudest_side(panning_for(song.layout)) * static_cast<float>(song.chips))),
-      ticks_per_frame_(song.clock_hz / 8 / song.frame_hz) {}
+SongPlayer::SongPlayer(const AySong& song) : SongPlayer(std::make_unique<FrameSource>(song)) {}
+
+SongPlayer::SongPlayer(ChipSource& source) : SongPlayer(nullptr, &source) {}
+
+SongPlayer::SongPlayer(std::unique_ptr<ChipSource> owned) : SongPlayer(std::move(owned), nullptr) {}
+
+SongPlayer::SongPlayer(std::unique_ptr<ChipSource> owned, ChipSource* source)
+    : own_source_(std::move(owned)),
+      source_(source ? *source : *own_source_),
+      setup_(source_.setup()),
+      chips_(static_cast<size_t>(setup_.chips), AyChip(setup_.chip)),
+      panning_(panning_for(setup_.layout)),
+      resampler_(setup_.clock_hz / 8),
+      gain_(kHeadroom / (loudest_side(panning_) * static_cast<float>(setup_.chips) + setup_.beeper_level)) {}
 
 size_t SongPlayer::render(int16_t* out, size_t frames) {
   size_t done = 0;
@@ -76,7 +84,7 @@ size_t SongPlayer::render_float(float* out, size_t frames) {
     if (output_read_ == output_.size()) {
       output_.clear();
       output_read_ = 0;
-      if (!play_frame()) break;
+      if (!play_stretch()) break;
       continue;
     }
     size_t n = std::min(frames - done, (output_.size() - output_read_) / 2);
@@ -90,132 +98,79 @@ size_t SongPlayer::render_float(float* out, size_t frames) {
   return done;
 }
 
-bool SongPlayer::play_frame() {
+bool SongPlayer::play_stretch() {
   if (ended_) return false;
-  if (frame_ >= song_.frames.size()) {
-    if (!play_past_end_) {
-      // The filters hold back a few milliseconds: the last state plays on
-      // through them, and the output stops where the song's time does.
-      ended_ = true;
-      end_frame_ = static_cast<uint64_t>(std::llround(static_cast<double>(ticks_played_) * kSampleRate / (song_.clock_hz / 8)));
-      run_ticks(static_cast<size_t>(song_.clock_hz / 8 / 50));
-      return frames_out_ < end_frame_;
-    }
-    frame_ = song_.loop_frame >= 0 && static_cast<size_t>(song_.loop_frame) < song_.frames.size()
-                 ? static_cast<size_t>(song_.loop_frame)
-                 : 0;
+  if (!source_.next(&stretch_, &error_)) {
+    // The filters hold back a few milliseconds: the last state plays on
+    // through them, and the output stops where the song's time does.
+    ended_ = true;
+    end_frame_ = static_cast<uint64_t>(std::llround(static_cast<double>(ticks_played_) * kSampleRate / (setup_.clock_hz / 8)));
+    source_.play_on(static_cast<uint32_t>(setup_.clock_hz / 8 / 50), &stretch_);
+    run_stretch();
+    return frames_out_ < end_frame_;
   }
-  start_effects(frame_);
-  write_frame(frame_);
-  tick_debt_ += ticks_per_frame_;
-  const auto ticks = static_cast<size_t>(tick_debt_);
-  tick_debt_ -= static_cast<double>(ticks);
-  run_ticks(ticks);
-  ticks_played_ += ticks;
-  ++frame_;
+  run_stretch();
+  ticks_played_ += stretch_.ticks;
   return true;
 }
 
-void SongPlayer::write_frame(size_t index) {
-  const Frame& frame = song_.frames[index];
-  // A playing drum or SID owns its voice's volume: the register holds the
-  // drum's number or the SID's top level, which the timer plays.
-  bool owned[3] = {false, false, false};
-  if (drum_.playing) owned[drum_.voice] = true;
-  for (const EffectTimer& timer : timers_) {
-    if (timer.effect.kind == TimerEffect::Kind::sid) owned[timer.effect.voice] = true;
-  }
-  for (size_t chip = 0; chip < chips_.size(); ++chip) {
-    const ChipFrame& regs = frame[chip];
-    for (int reg = 0; reg < 13; ++reg) {
-      if (chip == 0 && reg >= 8 && reg <= 10 && owned[reg - 8]) continue;
-      chips_[chip].write(reg, regs.regs[reg]);
-    }
-    if (regs.shape_written) chips_[chip].write(13, regs.regs[13]);
-  }
-  for (const EffectTimer& timer : timers_) {
-    if (timer.effect.kind == TimerEffect::Kind::sid) {
-      chips_[0].write(8 + timer.effect.voice, timer.high ? timer.effect.value : 0);
-    }
-  }
-}
-
-void SongPlayer::start_effects(size_t index) {
-  const double tick_rate = song_.clock_hz / 8;
-  for (int slot = 0; slot < 2; ++slot) {
-    EffectTimer& timer = timers_[slot];
-    const TimerEffect none;
-    const TimerEffect& effect = index < song_.effects.size() ? song_.effects[index][slot] : none;
-    if (effect.kind == TimerEffect::Kind::none || !(effect.hz > 0)) {
-      timer.effect = none;
-      continue;
-    }
-    const double period = std::max(1.0, tick_rate / effect.hz);
-    if (effect.kind == TimerEffect::Kind::digidrum) {
-      timer.effect = none;
-      if (effect.value < song_.digidrums.size() && !song_.digidrums[effect.value].empty()) {
-        drum_ = {true, effect.voice, &song_.digidrums[effect.value], 0, period, 0};
-      }
-      continue;
-    }
-    // A timer that goes on unchanged keeps its phase across the frame.
-    const bool same = timer.effect.kind == effect.kind && timer.effect.voice == effect.voice &&
-                      timer.effect.hz == effect.hz;
-    if (!same) {
-      timer.next = period;
-      timer.high = true;
-    }
-    timer.effect = effect;
-    timer.period = period;
-  }
-}
-
-void SongPlayer::run_ticks(size_t ticks) {
+void SongPlayer::run_stretch() {
   float *left, *right;
-  resampler_.extend(ticks, &left, &right);
-  size_t at = 0;
-  while (at < ticks) {
-    // Up to the next timer event, then the event.
-    double until = static_cast<double>(ticks - at);
-    for (const EffectTimer& timer : timers_) {
-      if (timer.effect.kind != TimerEffect::Kind::none) until = std::min(until, timer.next);
+  resampler_.extend(stretch_.ticks, &left, &right);
+  uint32_t at = 0;
+  for (const ChipWrite& write : stretch_.writes) {
+    const uint32_t until = std::min(write.tick, stretch_.ticks);
+    if (until > at) {
+      for (AyChip& chip : chips_) chip.run(until - at, panning_, left + at, right + at);
+      at = until;
     }
-    if (drum_.playing) until = std::min(until, drum_.next);
-    const size_t span = std::min(ticks - at, static_cast<size_t>(std::max(0.0, std::ceil(until))));
-    if (span > 0) {
-      for (size_t chip = 0; chip < chips_.size(); ++chip) {
-        chips_[chip].run(span, panning_, left + at, right + at);
+    if (write.chip < chips_.size()) chips_[write.chip].write(write.reg, write.value);
+  }
+  if (stretch_.ticks > at) {
+    for (AyChip& chip : chips_) chip.run(stretch_.ticks - at, panning_, left + at, right + at);
+  }
+  if (setup_.beeper_level > 0) add_beeper(left, right);
+  resampler_.flush(&output_);
+}
+
+void SongPlayer::add_beeper(float* left, float* right) {
+  // Level by level between edges; the tick an edge falls in takes each
+  // level for its share of the tick, so an edge is placed finer than the
+  // tick, and the resampler's filter band-limits it like the chip's steps.
+  const float high = setup_.beeper_level;
+  uint32_t at = 0;
+  for (const BeeperEdge& edge : stretch_.beeper) {
+    const uint32_t tick = std::min(edge.tick, stretch_.ticks);
+    if (beeper_) {
+      for (uint32_t i = at; i < tick; ++i) {
+        left[i] += high;
+        right[i] += high;
       }
-      at += span;
     }
-    const auto elapsed = static_cast<double>(span);
-    for (EffectTimer& timer : timers_) {
-      if (timer.effect.kind == TimerEffect::Kind::none) continue;
-      timer.next -= elapsed;
-      if (timer.next > 0) continue;
-      timer.next += timer.period;
-      AyChip& chip = chips_[0];
-      const int volume_reg = 8 + timer.effect.voice;
-      if (timer.effect.kind == TimerEffect::Kind::sid) {
-        timer.high = !timer.high;
-        chip.write(volume_reg, timer.high ? timer.effect.value & 15 : 0);
-      } else if (timer.effect.kind == TimerEffect::Kind::sync_buzzer) {
-        chip.write(13, timer.effect.value & 15);
+    if (tick < stretch_.ticks) {
+      const float before = beeper_ ? high : 0.0f;
+      const float after = edge.level ? high : 0.0f;
+      const float mixed = before * edge.fraction + after * (1 - edge.fraction);
+      if (tick >= at) {
+        left[tick] += mixed;
+        right[tick] += mixed;
+      } else {
+        // Two edges in one tick: the earlier share is already in.
+        left[tick] += (after - before) * (1 - edge.fraction);
+        right[tick] += (after - before) * (1 - edge.fraction);
       }
+      at = tick + 1;
+    } else {
+      at = tick;
     }
-    if (drum_.playing) {
-      drum_.next -= elapsed;
-      if (drum_.next <= 0) {
-        drum_.next += drum_.period;
-        if (drum_.position < drum_.samples->size()) {
-          chips_[0].write(8 + drum_.voice, (*drum_.samples)[drum_.position++] & 15);
-        } else {
-          drum_.playing = false;
-        }
-      }
+    beeper_ = edge.level ? 1 : 0;
+  }
+  if (beeper_) {
+    for (uint32_t i = at; i < stretch_.ticks; ++i) {
+      left[i] += high;
+      right[i] += high;
     }
   }
-  resampler_.flush(&output_);
 }
 
 }  // namespace tools::ay

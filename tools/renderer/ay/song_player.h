@@ -1,15 +1,17 @@
-// Plays an AySong: writes each frame's registers into its one to three chips,
-// runs them for the frame's share of clock / 8 ticks (with the Atari timer
-// effects at their own rate inside the frame) and resamples to 44,100 Hz.
+// Plays a ChipSource: runs its one to three chips through each stretch,
+// writing each register at the tick the source made it, adds the beeper's
+// level, and resamples to 44,100 Hz. An AySong plays through a FrameSource.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/renderer/ay/ay_chip.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/chip_source.h"
 #include "tools/renderer/ay/resampler.h"
 
 namespace tools::ay {
@@ -23,13 +25,16 @@ class SongPlayer {
   // `song` must outlive the player and hold at least one frame; its clock
   // and frame rate must have passed `playable`.
   explicit SongPlayer(const AySong& song);
+  // `source` must outlive the player; its clock must lie between
+  // kMinClockHz and kMaxClockHz.
+  explicit SongPlayer(ChipSource& source);
 
   // Whether the song's clock and frame rate are ones a player can run.
   static bool playable(const AySong& song, std::string* error);
 
   // With true the song goes on from its loop frame after its last frame
   // (from the start when it states none) instead of ending there.
-  void set_play_past_end(bool play_on) { play_past_end_ = play_on; }
+  void set_play_past_end(bool play_on) { source_.set_play_past_end(play_on); }
 
   // Renders up to `frames` interleaved stereo frames; fewer only at the end.
   size_t render(int16_t* out, size_t frames);
@@ -37,43 +42,31 @@ class SongPlayer {
   // Floating-point output at full scale 1 before the conversion, for tests.
   size_t render_float(float* out, size_t frames);
 
+  // Why the source stopped, when it failed; empty when it ended or plays on.
+  const std::string& error() const { return error_; }
+
  private:
-  struct EffectTimer {
-    TimerEffect effect;
-    double period = 0;     // in ticks
-    double next = 0;       // ticks until its next event
-    bool high = true;      // a SID's level: at its top or at 0
-  };
-  struct Drum {
-    bool playing = false;
-    int voice = 0;
-    const std::vector<uint8_t>* samples = nullptr;
-    size_t position = 0;
-    double period = 0;
-    double next = 0;
-  };
+  explicit SongPlayer(std::unique_ptr<ChipSource> owned);
+  SongPlayer(std::unique_ptr<ChipSource> owned, ChipSource* source);
+  bool play_stretch();
+  void run_stretch();
+  void add_beeper(float* left, float* right);
 
-  bool play_frame();
-  void write_frame(size_t index);
-  void start_effects(size_t index);
-  void run_ticks(size_t ticks);
-
-  const AySong& song_;
+  std::unique_ptr<ChipSource> own_source_;  // the AySong's, when made from one
+  ChipSource& source_;
+  const ChipSetup setup_;
   std::vector<AyChip> chips_;
   Panning panning_;
   Resampler resampler_;
   float gain_;
-  double ticks_per_frame_;
-  double tick_debt_ = 0;
-  size_t frame_ = 0;
-  bool play_past_end_ = false;
+  Stretch stretch_;
+  uint8_t beeper_ = 0;
   bool ended_ = false;
+  std::string error_;
   uint64_t ticks_played_ = 0;
   uint64_t frames_out_ = 0;
   uint64_t end_frame_ = 0;  // once ended: the song's length in output frames
-  EffectTimer timers_[2];
-  Drum drum_;
-  std::vector<float> output_;        // resampled frames not yet handed out
+  std::vector<float> output_;  // resampled frames not yet handed out
   size_t output_read_ = 0;
 };
 

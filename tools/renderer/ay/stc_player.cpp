@@ -1,6 +1,7 @@
 #include "tools/renderer/ay/stc_player.h"
 
 #include <algorithm>
+#include <string>
 
 #include "tools/renderer/ay/tracker_pass.h"
 #include "tools/renderer/ay/zx_tables.h"
@@ -16,6 +17,7 @@ constexpr size_t kPositionsPointer = 1;
 constexpr size_t kOrnamentsPointer = 3;
 constexpr size_t kPatternsPointer = 5;
 constexpr size_t kIdentifier = 7;  // 18 bytes: a name, or the compiler's stamp
+constexpr size_t kCompiledSize = 25;  // after the compiler's stamp: the module's size
 constexpr size_t kSamples = 27;
 
 // A sample: its number, 32 lines of 3 bytes, the line its repeat starts
@@ -47,19 +49,26 @@ bool tables_of(const uint8_t* data, size_t size, Tables* tables) {
   const size_t positions = word_at(data, kPositionsPointer);
   const size_t ornaments = word_at(data, kOrnamentsPointer);
   const size_t patterns = word_at(data, kPatternsPointer);
-  if (positions <= kSamples || (positions - kSamples) % kSampleSize != 0 || positions >= size) return false;
+  // The compiler puts the positions before the ornaments; Sound Tracker's
+  // own saves have them the other way round. Either way the samples come
+  // first and the pattern table last, and each table fills its space.
+  const size_t samples_end = std::min(positions, ornaments);
+  const size_t positions_end = positions < ornaments ? ornaments : patterns;
+  const size_t ornaments_end = positions < ornaments ? patterns : positions;
+  if (samples_end <= kSamples || (samples_end - kSamples) % kSampleSize != 0) return false;
+  if (std::max(positions, ornaments) >= patterns || patterns >= size) return false;
   const size_t count = data[positions] + 1u;
-  if (positions + 1 + 2 * count > ornaments || ornaments >= patterns || patterns >= size) return false;
-  if ((patterns - ornaments) % kOrnamentSize != 0) return false;
+  if (positions + 1 + 2 * count > positions_end) return false;
+  if (ornaments_end <= ornaments || (ornaments_end - ornaments) % kOrnamentSize != 0) return false;
 
   std::fill(std::begin(tables->samples), std::end(tables->samples), kNone);
   std::fill(std::begin(tables->ornaments), std::end(tables->ornaments), kNone);
   std::fill(std::begin(tables->patterns), std::end(tables->patterns), kNone);
-  for (size_t at = kSamples; at < positions; at += kSampleSize) {
+  for (size_t at = kSamples; at < samples_end; at += kSampleSize) {
     if (data[at] > 15) return false;
     tables->samples[data[at]] = at + 1;
   }
-  for (size_t at = ornaments; at < patterns; at += kOrnamentSize) {
+  for (size_t at = ornaments; at < ornaments_end; at += kOrnamentSize) {
     if (data[at] > 15) return false;
     tables->ornaments[data[at]] = at + 1;
   }
@@ -114,9 +123,7 @@ class StcPlayer : public tracker::Pass<Channel> {
     for (size_t i = 0; i < 3; ++i) channels_[i].data = m_.word(tracks + 2 * i);
   }
 
-  bool pattern_ended() override {
-    return m_.byte(channels_[0].data) == kEndOfTrack && channels_[0].rows_left <= 1;
-  }
+  bool pattern_ended() override { return first_track_ended(kEndOfTrack); }
 
   bool read_row(Channel& channel) override {
     read_commands(channel);
@@ -221,7 +228,13 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
   const std::string identifier = zx::field_text(data + kIdentifier, 18);
   if (!is_compiler_stamp(identifier)) song->title = identifier;
   song->program = "Sound Tracker";
-  return zx::record_pass(player, 0, song, error);
+  if (zx::record_pass(player, 0, song, error)) return true;
+  const size_t stated = word_at(data, kCompiledSize);
+  if (is_compiler_stamp(identifier) && stated > size) {
+    *error = "the module is cut short: the file holds " + std::to_string(size) + " of its " + std::to_string(stated) +
+             " bytes";
+  }
+  return false;
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ class StpPass : public tracker::Pass<Channel> {
   }
 
   // A pattern ends when its first channel reaches its end mark.
-  bool pattern_ended() override { return m_.byte(channels_[0].data) == 0 && channels_[0].rows_left <= 1; }
+  bool pattern_ended() override { return first_track_ended(0); }
 
   bool read_row(Channel& ch) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {

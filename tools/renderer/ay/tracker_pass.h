@@ -68,6 +68,12 @@ class Pass : public zx::PositionPlayer {
 
   void end_row(Channel& channel) { channel.rows_left = channel.row_length + 1; }
 
+  // A pattern_ended for the trackers whose patterns end where their first
+  // track does: that track at `end_mark` with its last row played.
+  bool first_track_ended(uint8_t end_mark) {
+    return m_.byte(channels_[0].data) == end_mark && channels_[0].rows_left <= 1;
+  }
+
   zx::ModuleBytes m_;
   Channel channels_[3];
   int count_;

@@ -215,14 +215,28 @@ bool parse_new(Kind kind, const uint8_t* data, size_t size, AySong* song, std::s
     *error = "the YM file's texts are truncated";
     return false;
   }
-  if (count > (size - in.at()) / 16 || !in.has(16 * size_t{count} + 4)) {
+  // The frames are what counts, not the end mark after them: real files
+  // end with it whole, cut to a few bytes, or without it. A few tools lost
+  // a byte or so of the block yet closed the file with the mark; such a
+  // block, short of its frames by less than one frame, plays with the
+  // missing registers at zero.
+  const size_t left = size - in.at();
+  if (count > left / 16 + 1) {
     *error = "the YM register block is truncated";
     return false;
   }
+  const size_t wanted = 16 * size_t{count};
   const uint8_t* block = in.here();
-  if (std::memcmp(block + 16 * size_t{count}, "End!", 4) != 0) {
-    *error = "the YM file does not end with its end mark";
-    return false;
+  std::vector<uint8_t> padded;
+  if (left < wanted) {
+    const bool closed = left >= 4 && std::memcmp(block + left - 4, "End!", 4) == 0;
+    if (!closed || wanted - (left - 4) >= 16) {
+      *error = "the YM register block is truncated";
+      return false;
+    }
+    padded.assign(block, block + left - 4);
+    padded.resize(wanted, 0);
+    block = padded.data();
   }
   append_register_block(block, count, 16, interleaved, song);
   song->effects.reserve(song->frames.size());
