@@ -15,32 +15,58 @@
 // folder of 100,000 files costs no more per file than one of ten: rebuilding
 // the list and recounting it for every file would be quadratic.
 struct JobListBuilder {
+  HANDLE heap;  // the one `text` lives on; string_heap until a test sets another
   char* text;
   size_t length;
   size_t capacity;
   int32_t line_feeds;
+  bool full;  // a growth failed: the expansion ends with the files found so far
 };
 
 static JobListBuilder g_builder = {};
 
-static void append(const char* piece, size_t n) {
-  if (g_builder.length + n + 1 > g_builder.capacity) {
-    size_t capacity = g_builder.capacity ? g_builder.capacity : 4096;
-    while (g_builder.length + n + 1 > capacity) capacity *= 2;
-    g_builder.text = static_cast<char*>(g_builder.text ? HeapReAlloc(string_heap(), 0, g_builder.text, capacity)
-                                                       : HeapAlloc(string_heap(), 0, capacity));
-    g_builder.capacity = capacity;
+static HANDLE builder_heap() { return g_builder.heap ? g_builder.heap : string_heap(); }
+
+void set_job_list_heap(HANDLE heap) {
+  if (g_builder.text) HeapFree(builder_heap(), 0, g_builder.text);
+  g_builder = {};
+  g_builder.heap = heap;
+}
+
+// Room for `n` more bytes and the terminator. When the heap has none the
+// list stays as it was, still whole, and the builder counts as full.
+static bool reserve(size_t n) {
+  if (g_builder.full) return false;
+  if (g_builder.length + n + 1 <= g_builder.capacity) return true;
+  size_t capacity = g_builder.capacity ? g_builder.capacity : 4096;
+  while (g_builder.length + n + 1 > capacity) capacity *= 2;
+  void* grown = g_builder.text ? HeapReAlloc(builder_heap(), 0, g_builder.text, capacity)
+                               : HeapAlloc(builder_heap(), 0, capacity);
+  if (!grown) {
+    g_builder.full = true;
+    return false;
   }
+  g_builder.text = static_cast<char*>(grown);
+  g_builder.capacity = capacity;
+  return true;
+}
+
+static void append(const char* piece, size_t n) {
   memcpy(g_builder.text + g_builder.length, piece, n);
   g_builder.length += n;
   g_builder.text[g_builder.length] = '\0';
 }
 
-static void append_line(const char* folder, const char* name) {
-  append(folder, strlen(folder));
-  if (name) append(name, strlen(name));
+// The whole line or nothing, so that a full list ends on a complete path.
+static bool append_line(const char* folder, const char* name) {
+  size_t folder_length = strlen(folder);
+  size_t name_length = name ? strlen(name) : 0;
+  if (!reserve(folder_length + name_length + 1)) return false;
+  append(folder, folder_length);
+  append(name ? name : "", name_length);
   append("\n", 1);
   g_builder.line_feeds++;
+  return true;
 }
 
 static void show_counter(int32_t done, int32_t total, bool expanding) {
@@ -76,7 +102,7 @@ void collect_directory_files(const char* directory, int32_t listing) {
       string_assign(&name, s);
       int32_t type = directory_entry_type(listing);
       if (type == ENTRY_FILE) {
-        append_line(dir, name);
+        if (!append_line(dir, name)) break;
         show_counter(0, g_builder.line_feeds + 1, true);
       } else if (type == ENTRY_DIRECTORY && !strings_equal(name, ".") && !strings_equal(name, "..")) {
         workspace_append(dir);
@@ -86,6 +112,7 @@ void collect_directory_files(const char* directory, int32_t listing) {
         string_assign(&sub, s);
         collect_directory_files(sub, listing + 1);
         string_free(sub);
+        if (g_builder.full) break;
       }
     }
     string_free(name);
@@ -97,7 +124,8 @@ void collect_directory_files(const char* directory, int32_t listing) {
 void expand_drop() {
   g_builder.length = 0;
   g_builder.line_feeds = 0;
-  append("", 0);
+  g_builder.full = false;
+  if (reserve(0)) g_builder.text[0] = '\0';
   const char* drop = converter_state.dropped_paths ? converter_state.dropped_paths : "";
   RuntimeString item = nullptr;
   for (const char* cursor = drop; *cursor;) {
@@ -112,7 +140,7 @@ void expand_drop() {
     auto size = static_cast<int32_t>(file_size(item));
     if (size == -2) collect_directory_files(item, 0);
     else if (size >= 1) append_line(item, nullptr);
-    if (!end) break;
+    if (!end || g_builder.full) break;
     cursor = end + 1;
   }
   string_free(item);
@@ -120,7 +148,7 @@ void expand_drop() {
     g_builder.text[--g_builder.length] = '\0';
     g_builder.line_feeds--;
   }
-  string_set(&converter_state.job_list, g_builder.text);
+  string_set(&converter_state.job_list, g_builder.text ? g_builder.text : "");
   converter_state.job_total = g_builder.line_feeds + 1;
 }
 

@@ -12,15 +12,29 @@ void event_state_create() {
 
 EventState* event_state() { return g_state; }
 
+EventState* exchange_event_state(EventState* state) {
+  EventState* previous = g_state;
+  g_state = state;
+  return previous;
+}
+
+static void free_payload(DropPayload* payload) {
+  if (!payload) return;
+  runtime_free(payload->data);
+  runtime_free(payload);
+}
+
 void release_drop_payload() {
   if (!g_state || !g_state->drop_payload) return;
-  runtime_free(g_state->drop_payload->data);
-  runtime_free(g_state->drop_payload);
+  free_payload(g_state->drop_payload);
   g_state->drop_payload = nullptr;
 }
 
 void set_drop_payload(DropPayload* payload) {
-  if (!g_state) return;
+  if (!g_state) {
+    free_payload(payload);  // nothing would ever free it
+    return;
+  }
   // Two drops dispatched outside a wait (in a modal loop) would otherwise
   // lose the first payload.
   if (g_state->drop_payload != payload) release_drop_payload();

@@ -42,9 +42,14 @@ struct EventState {
   DropPayload* drop_payload;
 };
 
-// Made by window_library_init.
+// Made by window_library_init; null when the heap was out then, and every
+// message handler must cope with that.
 void event_state_create();
 EventState* event_state();
+
+// Puts `state` in place of the event state and returns the one it had.
+// Tests use it to see messages arrive where no event state exists.
+EventState* exchange_event_state(EventState* state);
 
 // Fetches and dispatches at most one native message and returns the event
 // it made, a queued event first if there is one, else the message number.
@@ -62,7 +67,8 @@ int32_t event_type();     // sub-type (notification code, gadget event type), -1
 WPARAM event_wparam();    // native events only, 0 otherwise
 LPARAM event_lparam();
 
-// Records a drop payload as the current event's, freeing one it replaces.
+// Records a drop payload as the current event's, freeing one it replaces;
+// without an event state the payload is freed at once.
 void set_drop_payload(DropPayload* payload);
 
 // Frees the held drop payload and its data, if any.

@@ -71,6 +71,7 @@ static void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
   EventState* s = event_state();
   auto control = reinterpret_cast<HWND>(lparam);
   if (forward_to_gadget(control, window, WM_COMMAND, wparam, lparam) != NOT_HANDLED) return;
+  if (!s) return;  // no event to make it into
   if (control) {
     LONG_PTR id = GetWindowLongPtrA(control, GWLP_ID);
     s->event_type = HIWORD(wparam);
@@ -151,7 +152,7 @@ LRESULT handle_window_message(HWND window, UINT message, WPARAM wparam, LPARAM l
       on_command(window, wparam, lparam);
       return 0;
     case WM_TIMER:
-      if (!record) return NOT_HANDLED;
+      if (!record || !s) return NOT_HANDLED;
       s->pending_event = EVENT_TIMER;
       s->event_object = static_cast<ObjectId>(wparam);
       return 0;
@@ -166,13 +167,16 @@ LRESULT handle_window_message(HWND window, UINT message, WPARAM wparam, LPARAM l
     case TRAY_CALLBACK_MESSAGE:
       on_tray_callback(window, wparam, lparam, id);
       return 0;
+    // Without an event state the drop is lost, and its payload freed.
     case EVENT_WINDOW_DROP:
-      s->pending_event = EVENT_WINDOW_DROP;
+      if (s) s->pending_event = EVENT_WINDOW_DROP;
       set_drop_payload(reinterpret_cast<DropPayload*>(lparam));
       return 0;
     case EVENT_GADGET_DROP:
-      s->pending_event = EVENT_GADGET_DROP;
-      s->event_object = static_cast<ObjectId>(wparam);
+      if (s) {
+        s->pending_event = EVENT_GADGET_DROP;
+        s->event_object = static_cast<ObjectId>(wparam);
+      }
       set_drop_payload(reinterpret_cast<DropPayload*>(lparam));
       return 0;
   }

@@ -177,6 +177,34 @@ TEST_F(BatchWorkerTest, EmptyLineEndsTheDrop) {
   EXPECT_EQ(job_list(), music / "first.mod");
 }
 
+TEST_F(BatchWorkerTest, DropTooLargeForMemoryEndsWithTheFilesFoundSoFar) {
+  // Two hundred long names make a list of about 40 KB; a fixed heap of
+  // 64 KB (Wine's least) holds its 32 KB stage but never the 64 KB one.
+  music.make_folder("many");
+  const std::string padding(150, 'x');
+  for (int i = 0; i < 200; i++) music.write_file("many\\" + std::to_string(100 + i) + padding + ".mod", "m");
+  std::vector<std::string> all;
+  walk(music / "many", &all);
+  ASSERT_EQ(all.size(), 200u);
+  HANDLE small = HeapCreate(0, 0, 65536);
+  ASSERT_NE(small, nullptr);
+  set_job_list_heap(small);
+  music.write_file("after.mod", "a");
+  drop({music / "many", music / "after.mod"});
+  expand_drop();
+  set_job_list_heap(nullptr);
+  HeapDestroy(small);
+
+  const int32_t found = converter_state.job_total;
+  EXPECT_GT(found, 1);
+  EXPECT_LT(found, 200);
+  // Whole paths, in listing order, and nothing of the drop after the folder.
+  EXPECT_EQ(job_list(), joined(std::vector<std::string>(all.begin(), all.begin() + (found > 0 ? found : 0))));
+  // The default heap again: the next drop lists everything.
+  expand_drop();
+  EXPECT_EQ(converter_state.job_total, 201);
+}
+
 TEST_F(BatchWorkerTest, DriveRootIsWalkedLikeAFolder) {
   music.make_folder("drive");
   music.write_file("drive\\root.mod", "r");

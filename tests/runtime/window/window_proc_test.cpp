@@ -182,6 +182,42 @@ TEST_F(WindowProcTest, MessagesOfForeignWindowsFindNoRuntimeWindow) {
   DestroyWindow(foreign);
 }
 
+// The blocks in use on the runtime heap.
+static int busy_runtime_blocks() {
+  int busy = 0;
+  PROCESS_HEAP_ENTRY entry = {};
+  while (HeapWalk(runtime_heap(), &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) busy++;
+  return busy;
+}
+
+static DropPayload* made_payload() {
+  auto* payload = static_cast<DropPayload*>(runtime_alloc_zeroed(sizeof(DropPayload)));
+  payload->data = runtime_alloc(16);
+  payload->size = 16;
+  return payload;
+}
+
+TEST_F(WindowProcTest, MessagesWhereNoEventStateExistsAreLetPast) {
+  HWND window = open_hidden(12);
+  HWND button = child(window, "BUTTON", BS_PUSHBUTTON, 0, 0, 40, 20, 22);
+  const int busy_before = busy_runtime_blocks();
+  EventState* held = exchange_event_state(nullptr);
+  EXPECT_EQ(handle_window_message(window, WM_TIMER, 4, 0), NOT_HANDLED);
+  EXPECT_EQ(handle_window_message(window, WM_COMMAND, MAKEWPARAM(22, BN_CLICKED), reinterpret_cast<LPARAM>(button)), 0);
+  EXPECT_EQ(handle_window_message(window, WM_COMMAND, MAKEWPARAM(101, 0), 0), 0);
+  EXPECT_EQ(handle_window_message(window, EVENT_WINDOW_DROP, 0, reinterpret_cast<LPARAM>(made_payload())), 0);
+  EXPECT_EQ(handle_window_message(window, EVENT_GADGET_DROP, 22, reinterpret_cast<LPARAM>(made_payload())), 0);
+  exchange_event_state(held);
+  // Nobody would ever free those payloads.
+  EXPECT_EQ(busy_runtime_blocks(), busy_before);
+  EXPECT_EQ(pop_event(nullptr, nullptr, nullptr), 0);
+  // With the state back the same timer is an event again.
+  PostMessageA(window, WM_TIMER, 4, 0);
+  EXPECT_EQ(wait_window_event_timeout(0), EVENT_TIMER);
+  EXPECT_EQ(event_object(), 4);
+}
+
 TEST_F(WindowProcTest, ATinyToolWindowMayBeNarrowerThanWindowsAllows) {
   HWND tool = open_hidden(9, WINDOW_TOOL);
   MINMAXINFO info = {};

@@ -54,7 +54,6 @@ class AyRealModules : public testing::Test {
 
 TEST_F(AyRealModules, EachRendersAudiblyForItsPlannedLengthWithItsTags) {
   const std::vector<fs::path> files = collection();
-  if (files.empty()) GTEST_SKIP() << "no collection at " << TOOLS_AY_SAMPLES;
   std::map<std::string, int> rendered, titled;
   int refused = 0;
   for (const fs::path& file : files) {
