@@ -199,45 +199,39 @@ bool parse_sample_line(string_view line, SampleLine* out, bool* loop) {
   return true;
 }
 
-// "0,12,L7,..." in semitones, the loop marked with L.
-bool parse_ornament(string_view line, Ornament* ornament) {
-  bool looped = false;
+// A comma-separated list of numbers in [low, high] with at most one item
+// marked "L" as the loop start, as ornaments and the play order write it.
+// `*loop` stays as it was when no item is marked.
+bool parse_looped_list(string_view line, long low, long high, size_t max_items, std::vector<int>* items,
+                       int* loop, bool* looped) {
+  *looped = false;
   while (true) {
     const size_t comma = line.find(',');
     string_view item = line.substr(0, comma);
     if (!item.empty() && (item[0] == 'L' || item[0] == 'l')) {
-      if (looped) return false;
-      looped = true;
-      ornament->loop = static_cast<int>(ornament->shifts.size());
+      if (*looped) return false;
+      *looped = true;
+      *loop = static_cast<int>(items->size());
       item.remove_prefix(1);
     }
-    long shift;
-    if (!decimal(item, -128, 127, &shift) || ornament->shifts.size() >= kMaxLines) return false;
-    ornament->shifts.push_back(static_cast<int>(shift));
-    if (comma == string_view::npos) break;
+    long value;
+    if (!decimal(item, low, high, &value) || items->size() >= max_items) return false;
+    items->push_back(static_cast<int>(value));
+    if (comma == string_view::npos) return true;
     line.remove_prefix(comma + 1);
   }
-  return looped;
+}
+
+// "0,12,L7,..." in semitones; an ornament must mark its loop.
+bool parse_ornament(string_view line, Ornament* ornament) {
+  bool looped = false;
+  return parse_looped_list(line, -128, 127, kMaxLines, &ornament->shifts, &ornament->loop, &looped) && looped;
 }
 
 bool parse_positions(string_view line, Module* module) {
   bool looped = false;
-  while (true) {
-    const size_t comma = line.find(',');
-    string_view item = line.substr(0, comma);
-    if (!item.empty() && (item[0] == 'L' || item[0] == 'l')) {
-      if (looped) return false;
-      looped = true;
-      module->loop_position = static_cast<int>(module->positions.size());
-      item.remove_prefix(1);
-    }
-    long pattern;
-    if (!decimal(item, 0, kPatterns - 1, &pattern) || module->positions.size() >= kMaxPositions) return false;
-    module->positions.push_back(static_cast<int>(pattern));
-    if (comma == string_view::npos) break;
-    line.remove_prefix(comma + 1);
-  }
-  return true;
+  return parse_looped_list(line, 0, kPatterns - 1, kMaxPositions, &module->positions, &module->loop_position,
+                           &looped);
 }
 
 // The [Module] keys this player needs; the editor's own (ShowInfo, Colors,
