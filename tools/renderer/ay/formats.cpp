@@ -8,6 +8,7 @@
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/psc_player.h"
+#include "tools/renderer/ay/psm_player.h"
 #include "tools/renderer/ay/psg_dump.h"
 #include "tools/renderer/ay/project_ay_format.h"
 #include "tools/renderer/ay/pt1_player.h"
@@ -44,6 +45,7 @@ const std::vector<Format>& formats() {
       kStpFormat,
       kSt1Format,
       kSt3Format,
+      kPsmFormat,
       kVortexTextFormat,
   };
   return table;
