@@ -270,6 +270,56 @@ Bytes make_sqt(const SqtModule& m) {
   return out;
 }
 
+Bytes make_psm(const PsmModule& m) {
+  Bytes out(8);
+  for (char c : m.text) out.push_back(static_cast<uint8_t>(c));
+  out.push_back(0);
+  put_word(&out, 0, out.size());
+  for (const auto& position : m.positions) {
+    out.push_back(static_cast<uint8_t>(position[0]));
+    out.push_back(static_cast<uint8_t>(position[1] & 0xFF));
+  }
+  out.push_back(0xFF);
+  out.push_back(static_cast<uint8_t>(m.loop));
+  const size_t samples = out.size();
+  put_word(&out, 2, samples);
+  out.resize(samples + 2 * m.samples.size());
+  for (size_t s = 0; s < m.samples.size(); ++s) {
+    const PsmSample& sample = m.samples[s];
+    put_word(&out, samples + 2 * s, out.size());
+    out.push_back(static_cast<uint8_t>((sample.lines.size() - 1) | sample.rounds << 5));
+    out.push_back(static_cast<uint8_t>(sample.loop | (sample.loops ? 0x20 : 0) | sample.slide));
+    for (const PsmLine& l : sample.lines) {
+      out.push_back(static_cast<uint8_t>(l.volume | (l.tone ? 0 : 0x10) | (l.noise ? 0 : 0x80)));
+      const int word = l.noise_period << 11 | (l.tone_step & 0x7FF);
+      out.push_back(static_cast<uint8_t>(word >> 8));
+      out.push_back(static_cast<uint8_t>(word & 0xFF));
+    }
+  }
+  const size_t ornaments = out.size();
+  put_word(&out, 4, ornaments);
+  out.resize(ornaments + 2 * m.ornaments.size());
+  for (size_t o = 0; o < m.ornaments.size(); ++o) {
+    const PsmOrnament& ornament = m.ornaments[o];
+    put_word(&out, ornaments + 2 * o, out.size());
+    out.push_back(static_cast<uint8_t>(ornament.offsets.size() - 1));
+    out.push_back(static_cast<uint8_t>(ornament.loop | (ornament.loops ? 0x80 : 0)));
+    for (int8_t offset : ornament.offsets) out.push_back(static_cast<uint8_t>(offset));
+  }
+  const size_t patterns = out.size();
+  put_word(&out, 6, patterns);
+  out.resize(patterns + 7 * m.patterns.size());
+  for (size_t p = 0; p < m.patterns.size(); ++p) {
+    out[patterns + 7 * p] = static_cast<uint8_t>(m.patterns[p].delay);
+    for (size_t c = 0; c < 3; ++c) {
+      put_word(&out, patterns + 7 * p + 1 + 2 * c, out.size());
+      const Bytes& track = m.patterns[p].tracks[c];
+      out.insert(out.end(), track.begin(), track.end());
+    }
+  }
+  return out;
+}
+
 tools::ay::AySong play(const tools::ay::Format& format, const Bytes& module) {
   tools::ay::AySong song;
   std::string error;

@@ -141,6 +141,42 @@ struct SqtModule {
 };
 Bytes make_sqt(const SqtModule& module);
 
+// Pro Sound Maker, laid out as its compiler does: header, text, positions,
+// samples, ornaments, pattern table, tracks. A sample loops when `loops`,
+// its level sliding with `slide` (bits 6 and 7 of its second byte) every
+// `rounds` + 1 rounds of the loop.
+struct PsmLine {
+  int volume = 15;
+  bool tone = true, noise = false;
+  int noise_period = 0;
+  int tone_step = 0;  // -1024..1023, added up
+};
+struct PsmSample {
+  bool loops = true;
+  int loop = 0;
+  int slide = 0;   // 0, 0x80 down, 0xC0 up
+  int rounds = 1;  // 0..7
+  std::vector<PsmLine> lines = std::vector<PsmLine>(1);
+};
+struct PsmOrnament {
+  bool loops = true;
+  int loop = 0;
+  std::vector<int8_t> offsets = {0};
+};
+struct PsmPattern {
+  int delay = 3;
+  Tracks tracks;  // each channel ends with 0xFF
+};
+struct PsmModule {
+  std::string text = "psm1";
+  int loop = 0;
+  std::vector<std::array<int, 2>> positions = {{0, 0}};  // pattern, transposition
+  std::vector<PsmPattern> patterns;
+  std::vector<PsmSample> samples = std::vector<PsmSample>(1);
+  std::vector<PsmOrnament> ornaments = std::vector<PsmOrnament>(1);
+};
+Bytes make_psm(const PsmModule& module);
+
 // Reading what a player made: parses `module` with `format` (an empty song
 // when it fails), and the registers of the first chip at `frame`.
 tools::ay::AySong play(const tools::ay::Format& format, const Bytes& module);

@@ -254,7 +254,8 @@ class PsmPass : public tracker::Pass<Channel> {
     if (voice.noise_on) state_.noise = static_cast<uint8_t>(word >> 11);
     // The envelope bit goes in before the channel volume comes off, so a
     // quiet line of an envelope note can drop below it and sound plain.
-    const int level = (flags & 0x0F) + ch.sums.volume + (ch.envelope != Envelope::off ? 0x10 : 0) - (15 - ch.volume);
+    const int line_level = std::clamp((flags & 0x0F) + ch.sums.volume, 0, 15);
+    const int level = line_level + (ch.envelope != Envelope::off ? 0x10 : 0) - (15 - ch.volume);
     voice.envelope = level >= 0x10;
     voice.level = static_cast<uint8_t>(std::clamp(level, 0, 15));
 
