@@ -122,6 +122,15 @@ TEST(PsmPlayer, SampleLinesMaskToneAndNoiseAndAddUpTheirToneSteps) {
   EXPECT_EQ(tone(song, 4, 0), base + 140);
 }
 
+TEST(PsmPlayer, ToneStepsWrapRoundTwelveBits) {
+  // A high note stepped far down comes out as a low tone, as drums use it.
+  PsmModule module = one_track({kSample1, 0x30, kEnd});
+  module.samples[0].lines = {PsmLine{15, true, false, 0, -1000}};
+  const AySong song = parse(module);
+  ASSERT_EQ(song.frames.size(), 1u);
+  EXPECT_EQ(tone(song, 0, 0), (period(kBase + 48) - 1000) & 0xFFF);
+}
+
 TEST(PsmPlayer, ASampleWithoutALoopEndsTheNote) {
   PsmModule module = one_track({0xBB, kSample1, 0x00, kEnd});
   module.samples[0].loops = false;

@@ -248,7 +248,9 @@ class PsmPass : public tracker::Pass<Channel> {
     const int shift = ornament_shift(ch);
 
     const int period = tracker::note_period(tracker::asm_notes(), sounding_note(ch, shift)) + ch.sums.tone;
-    voice.tone = static_cast<uint16_t>(std::clamp(period, 0, 0xFFF));
+    // The sum wraps round the 12 bits as the Z80's does: drums step far
+    // below a high note for a low thump.
+    voice.tone = static_cast<uint16_t>(period & 0xFFF);
     voice.tone_on = !(flags & 0x10);
     voice.noise_on = !(flags & 0x80);
     if (voice.noise_on) state_.noise = static_cast<uint8_t>(word >> 11);

@@ -1,0 +1,123 @@
+// The real Pro Sound Maker modules of the shared samples: each is taken as
+// this format first, comes round within a plausible length, keeps its
+// channels heard with notes that move in a musical range, and renders
+// audibly through the renderer; no other sample file is taken for one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/psm_player.h"
+#include "tools/renderer/tune.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tools::ay::AySong;
+using tools::ay::kPsmFormat;
+
+const fs::path kRoot = TOOLS_SAMPLES;
+const fs::path kFolders[] = {kRoot / "ay" / "Pro Sound Maker", kRoot / "zx-more" / "Pro Sound Maker"};
+constexpr double kClock = 1773400;  // the ZX Spectrum 128's AY
+
+std::vector<uint8_t> read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<fs::path> modules() {
+  std::vector<fs::path> paths;
+  for (const fs::path& folder : kFolders)
+    for (const auto& entry : fs::directory_iterator(folder))
+      if (entry.path().extension() == ".psm") paths.push_back(entry.path());
+  return paths;
+}
+
+TEST(PsmRealModules, EachComesRoundWithinAPlausibleLengthAndPlaysNotes) {
+  int played = 0;
+  for (const fs::path& path : modules()) {
+    SCOPED_TRACE(path.filename().string());
+    const std::vector<uint8_t> bytes = read(path);
+    const tools::ay::Format* first = nullptr;
+    for (const tools::ay::Format& format : tools::ay::formats())
+      if (format.detect(bytes.data(), bytes.size())) {
+        first = &format;
+        break;
+      }
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->name, kPsmFormat.name);
+    AySong song;
+    std::string error;
+    ASSERT_TRUE(kPsmFormat.parse(bytes.data(), bytes.size(), &song, &error)) << error;
+    const double seconds = song.frames.size() / song.frame_hz;
+    EXPECT_GE(seconds, 60.0);
+    EXPECT_LE(seconds, 10 * 60.0);
+    EXPECT_GE(song.loop_frame, 0);  // the list came round, the cap did not cut it
+    size_t heard_in[3] = {0, 0, 0};
+    size_t tuned = 0, shrill = 0;
+    std::set<int> tones;
+    for (const tools::ay::Frame& frame : song.frames) {
+      const auto& regs = frame[0].regs;
+      for (int c = 0; c < 3; ++c) {
+        if (regs[8 + c] == 0) continue;
+        ++heard_in[c];
+        if (regs[7] >> c & 1) continue;  // no tone
+        const int period = regs[2 * c] | regs[2 * c + 1] << 8;
+        tones.insert(period);
+        ++tuned;
+        // Twelve bits go no lower than 27 Hz; a note above 5 kHz is no
+        // note of a tune.
+        if (kClock / 16 / std::max(period, 1) > 5000) ++shrill;
+      }
+    }
+    for (int c = 0; c < 3; ++c) EXPECT_GT(heard_in[c], song.frames.size() / 3) << "channel " << c;
+    EXPECT_GT(tones.size(), 30u);
+    EXPECT_LT(shrill, tuned / 50);
+    ++played;
+  }
+  EXPECT_EQ(played, 4);
+}
+
+TEST(PsmRealModules, RenderAudiblyThroughTheRenderer) {
+  constexpr size_t kSeconds = 20;
+  for (const fs::path& path : modules()) {
+    SCOPED_TRACE(path.filename().string());
+    std::string error;
+    std::unique_ptr<tools::Tune> tune = tools::open_tune(read(path), path.string(), &error);
+    ASSERT_NE(tune, nullptr) << error;
+    EXPECT_EQ(tune->format_name(), kPsmFormat.name);
+    EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
+    std::vector<int16_t> second(2 * tools::kSampleRate);
+    size_t loud = 0;
+    for (size_t s = 0; s < kSeconds; ++s) {
+      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
+      double sum = 0;
+      for (int16_t v : second) sum += static_cast<double>(v) * v;
+      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
+    }
+    EXPECT_GE(loud, kSeconds * 3 / 4);
+  }
+}
+
+TEST(PsmRealModules, NoOtherSampleIsTaken) {
+  int checked = 0;
+  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
+    if (!fs::is_directory(kRoot / folder)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
+      if (!entry.is_regular_file() || entry.path().parent_path().filename() == "Pro Sound Maker") continue;
+      const std::vector<uint8_t> bytes = read(entry.path());
+      EXPECT_FALSE(kPsmFormat.detect(bytes.data(), bytes.size())) << entry.path();
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
+}  // namespace
