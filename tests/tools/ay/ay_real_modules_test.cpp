@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 // The formats the collection's folders hold that the engine plays.
 const std::set<std::string> kPlayed = {"Pro Tracker 3",    "Pro Tracker 2",     "Pro Tracker 1",
                                        "Sound Tracker",    "ASC Sound Master",  "Sound Tracker Pro",
-                                       "SQ-Tracker",       "Pro Sound Creator", "Fuxoft AY Language"};
+                                       "SQ-Tracker",       "Pro Sound Creator", "Fuxoft AY Language",
+                                       "Pro Sound Maker"};
 
 std::vector<fs::path> collection() {
   std::vector<fs::path> files;

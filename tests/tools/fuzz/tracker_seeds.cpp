@@ -1,8 +1,8 @@
 // Writes the seed corpus of tools_tracker_fuzz: a small module of each of
 // ASC Sound Master (both header layouts), Pro Sound Creator (both offset
-// styles), Sound Tracker Pro, SQ-Tracker and Fuxoft AY Language, using the
-// commands, samples and ornaments the players act on, so that mutations
-// start deep inside.
+// styles), Sound Tracker Pro, SQ-Tracker, Fuxoft AY Language and Pro Sound
+// Maker, using the commands, samples and ornaments the players act on, so
+// that mutations start deep inside.
 //   tools_tracker_fuzz_seeds DIRECTORY
 #include <cstdio>
 #include <fstream>
@@ -75,6 +75,26 @@ SqtModule sqt_seed() {
   return m;
 }
 
+// Pro Sound Maker: two patterns with their own delays, a transposed
+// position, every command, looped and one-shot samples with slides, and
+// ornaments with and without loops.
+PsmModule psm_seed() {
+  PsmModule m;
+  m.patterns = {PsmPattern{3, Tracks{Bytes{0xB9, 0x9C, 0x61, 0x70, 0x05, 0x5E, 0xB8, 0x60, 0x90, 0x62, 0xA2, 0x0C,
+                                           0xFB, 0x03, 0xA0, 0x54, 0xFF},
+                                     Bytes{0xBA, 0x62, 0xB3, 0xF1, 0x10, 0x93, 0x61, 0x00, 0xB2, 0x80, 0x02, 0xFF},
+                                     Bytes{0xC1, 0x9A, 0x61, 0x71, 0x0C, 0x90, 0xFF}}},
+                PsmPattern{5, Tracks{Bytes{0xBB, 0x61, 0x71, 0x40, 0xFF}, Bytes{0xBB, 0x90, 0xFF},
+                                     Bytes{0xBB, 0x62, 0xA4, 0x21, 0xFF}}}};
+  m.positions = {{0, 0}, {1, -2}, {0, 3}};
+  m.loop = 1;
+  m.samples = {PsmSample{true, 1, 0x80, 1, {PsmLine{15}, PsmLine{12, true, true, 9, -40}, PsmLine{10, false, true, 3, 40}}},
+               PsmSample{false, 0, 0, 0, {PsmLine{15, false, false, 0, -400}, PsmLine{6, true, true, 8, 100}}},
+               PsmSample{true, 0, 0xC0, 2, {PsmLine{4}}}};
+  m.ornaments = {PsmOrnament{true, 0, {0, 4, 7}}, PsmOrnament{false, 0, {12, 0, -12}}};
+  return m;
+}
+
 // Fuxoft AY Language, loaded at 0x9000: volume and pitch programs, a
 // subroutine, and channels that use every command.
 Bytes fxm_seed() {
@@ -129,5 +149,6 @@ int main(int argc, char** argv) {
   ok = write(dir + "/made.stp", make_stp(stp_seed())) && ok;
   ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
   ok = write(dir + "/made.fxm", fxm_seed()) && ok;
+  ok = write(dir + "/made.psm", make_psm(psm_seed())) && ok;
   return ok ? 0 : 1;
 }
