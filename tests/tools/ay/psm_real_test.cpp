@@ -4,7 +4,7 @@
 // audibly through the renderer; no other sample file is taken for one.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/loud_seconds.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psm_player.h"
 #include "tools/renderer/tune.h"
@@ -94,15 +95,7 @@ TEST(PsmRealModules, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kPsmFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    std::vector<int16_t> second(2 * tools::kSampleRate);
-    size_t loud = 0;
-    for (size_t s = 0; s < kSeconds; ++s) {
-      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-      double sum = 0;
-      for (int16_t v : second) sum += static_cast<double>(v) * v;
-      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-    }
-    EXPECT_GE(loud, kSeconds * 3 / 4);
+    EXPECT_GE(ay_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
   }
 }
 

@@ -6,7 +6,6 @@
 // folders is taken by these four formats.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/loud_seconds.h"
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psc_player.h"
@@ -116,15 +116,7 @@ TEST(TrackerRealModules, RenderAudiblyThroughTheRenderer) {
       if (folder.names) {
         EXPECT_FALSE(tune->tags().title.empty());
       }
-      std::vector<int16_t> second(2 * tools::kSampleRate);
-      size_t loud = 0;
-      for (size_t s = 0; s < kSeconds; ++s) {
-        ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-        double sum = 0;
-        for (int16_t v : second) sum += static_cast<double>(v) * v;
-        if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-      }
-      EXPECT_GE(loud, kSeconds * 3 / 4);
+      EXPECT_GE(ay_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
     }
   }
 }

@@ -4,7 +4,6 @@
 // the renderer as amiga opens it.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/loud_seconds.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/tune.h"
 
@@ -82,15 +82,7 @@ TEST(ZxMoreRealModules, EachPlaysItsWholeSongAndRendersAudibly) {
 
       std::unique_ptr<tools::Tune> tune = tools::open_tune(bytes, entry.path().string(), &error);
       ASSERT_NE(tune, nullptr) << error;
-      std::vector<int16_t> second(2 * tools::kSampleRate);
-      int loud = 0;
-      for (int s = 0; s < 20; ++s) {
-        ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-        double sum = 0;
-        for (int16_t v : second) sum += static_cast<double>(v) * v;
-        if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-      }
-      EXPECT_GE(loud, 15);
+      EXPECT_GE(ay_test::loud_seconds(*tune, 20), 15u);
       ++played;
     }
   }
