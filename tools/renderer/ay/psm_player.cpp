@@ -13,9 +13,9 @@ using tracker::Voice;
 // The header: +0 the position list, +2 the sample table, +4 the ornament
 // table, +6 the pattern table, +8 a text up to the position list. A
 // position is a pattern number and a signed transposition; the list ends
-// with 0xFF and the loop position, right before the sample table. The
-// tables of words run up to the next table; a pattern is its delay and its
-// three tracks.
+// with 0xFF and the loop position, right before the sample table; a
+// pattern is its delay and its three tracks. A table of words runs up to
+// the first line it points at.
 constexpr size_t kSampleTable = 2;
 constexpr size_t kOrnamentTable = 4;
 constexpr size_t kPatternTable = 6;
