@@ -7,6 +7,7 @@
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/fxm_player.h"
+#include "tools/renderer/ay/gtr_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
 #include "tools/renderer/ay/project_ay_format.h"
@@ -34,6 +35,7 @@ const std::vector<Format>& formats() {
       kProjectAyFormat,
       // Tracker modules.
       kFxmFormat,
+      kGtrFormat,
       kPt3Format,
       kPt2Format,
       kPt1Format,
