@@ -270,6 +270,58 @@ Bytes make_sqt(const SqtModule& m) {
   return out;
 }
 
+Bytes make_gtr(const GtrModule& m) {
+  // Laid out as the compiler lays it out: the header, the position list,
+  // the tracks, the samples, then the ornaments.
+  Bytes out = {static_cast<uint8_t>(m.delay), 'G', 'T', 'R', static_cast<uint8_t>(m.version)};
+  append_word(&out, static_cast<size_t>(m.address));
+  append_text(&out, m.name, 32);
+  out.resize(293);
+  out.push_back(static_cast<uint8_t>(m.positions.size()));
+  out.push_back(static_cast<uint8_t>(m.loop));
+  for (int p : m.positions) out.push_back(static_cast<uint8_t>(6 * p));
+  auto address = [&m, &out] { return static_cast<size_t>(m.address) + out.size(); };
+  const size_t empty = address();
+  out.insert(out.end(), {0xBF, 0xD0, 0xFF});
+  for (size_t p = 0; p < 32; ++p)
+    for (size_t c = 0; c < 3; ++c) put_word(&out, 101 + 6 * p + 2 * c, empty);
+  for (size_t p = 0; p < m.patterns.size() && p < 32; ++p) {
+    for (size_t c = 0; c < 3; ++c) {
+      put_word(&out, 101 + 6 * p + 2 * c, address());
+      out.insert(out.end(), m.patterns[p][c].begin(), m.patterns[p][c].end());
+    }
+  }
+  const size_t silent = address();
+  out.insert(out.end(), {0, 4, 0, 0xE0, 0, 0});
+  for (size_t i = 0; i < 15; ++i) put_word(&out, 39 + 2 * i, silent);
+  for (size_t i = 0; i < m.samples.size() && i < 15; ++i) {
+    const GtrSample& sample = m.samples[i];
+    put_word(&out, 39 + 2 * i, address());
+    out.push_back(static_cast<uint8_t>(4 * sample.loop));
+    out.push_back(static_cast<uint8_t>(4 * sample.lines.size()));
+    for (const GtrLine& line : sample.lines) {
+      uint8_t flags = static_cast<uint8_t>(line.noise_period & 0x1F);
+      if (line.envelope) flags |= 0x80;
+      if (!line.noise) flags |= 0x40;
+      if (!line.tone) flags |= 0x20;
+      out.push_back(static_cast<uint8_t>(line.volume & 0x0F));
+      out.push_back(flags);
+      append_word(&out, static_cast<uint16_t>(line.tone_offset));
+    }
+  }
+  const size_t plain = address();
+  out.insert(out.end(), {0, 1, 0});
+  for (size_t i = 0; i < 16; ++i) put_word(&out, 69 + 2 * i, plain);
+  for (size_t i = 0; i < m.ornaments.size() && i < 16; ++i) {
+    const GtrOrnament& ornament = m.ornaments[i];
+    put_word(&out, 69 + 2 * i, address());
+    out.push_back(static_cast<uint8_t>(ornament.loop));
+    out.push_back(static_cast<uint8_t>(ornament.offsets.size()));
+    for (int8_t offset : ornament.offsets) out.push_back(static_cast<uint8_t>(offset));
+  }
+  return out;
+}
+
 tools::ay::AySong play(const tools::ay::Format& format, const Bytes& module) {
   tools::ay::AySong song;
   std::string error;

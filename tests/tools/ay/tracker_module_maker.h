@@ -1,5 +1,5 @@
-// Tiny modules of ASC Sound Master, Pro Sound Creator, Sound Tracker Pro
-// and SQ-Tracker made by the tests, laid out as their compilers lay them
+// Tiny modules of ASC Sound Master, Pro Sound Creator, Sound Tracker Pro,
+// SQ-Tracker and Global Tracker made by the tests, laid out as their compilers lay them
 // out, from tracks the tests spell in the formats' own pattern bytes.
 #pragma once
 
@@ -140,6 +140,35 @@ struct SqtModule {
   std::vector<SqtOrnament> ornaments;
 };
 Bytes make_sqt(const SqtModule& module);
+
+// Global Tracker: samples and ornaments loop from `loop` (a line number)
+// to their last line.
+struct GtrLine {
+  int volume = 15;
+  bool tone = true, noise = false, envelope = false;  // envelope: lets the channel's through
+  int noise_period = 0;
+  int tone_offset = 0;  // signed, added to the period
+};
+struct GtrSample {
+  int loop = 0;
+  std::vector<GtrLine> lines = std::vector<GtrLine>(1);
+};
+struct GtrOrnament {
+  int loop = 0;
+  std::vector<int8_t> offsets = {0};
+};
+struct GtrModule {
+  int version = 0x11;  // BCD: 0x10 for 1.0
+  int delay = 3;
+  int address = 0;  // where the module was compiled to; every pointer is an address there
+  int loop = 0;
+  std::vector<int> positions = {0};  // pattern numbers
+  std::vector<Tracks> patterns;      // each channel ends with 0xFF
+  std::vector<GtrSample> samples;    // numbers 0..14; the rest one silent line
+  std::vector<GtrOrnament> ornaments;  // numbers 0..15; the rest no offset
+  std::string name = "made gtr name";
+};
+Bytes make_gtr(const GtrModule& module);
 
 // Reading what a player made: parses `module` with `format` (an empty song
 // when it fails), and the registers of the first chip at `frame`.
