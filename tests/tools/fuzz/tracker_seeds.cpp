@@ -1,6 +1,7 @@
 // Writes the seed corpus of tools_tracker_fuzz: a small module of each of
 // ASC Sound Master (both header layouts), Pro Sound Creator (both offset
-// styles), Sound Tracker Pro, SQ-Tracker and Fuxoft AY Language, using the
+// styles), Sound Tracker Pro, SQ-Tracker, Fuxoft AY Language and Global
+// Tracker (both versions), using the
 // commands, samples and ornaments the players act on, so that mutations
 // start deep inside.
 //   tools_tracker_fuzz_seeds DIRECTORY
@@ -109,6 +110,29 @@ Bytes fxm_seed() {
   return file;
 }
 
+// Global Tracker: every pattern command, a sample whose lines try each
+// mixer and envelope bit, a looping ornament, and a pattern run past its 64
+// rows.
+GtrModule gtr_seed() {
+  GtrModule m;
+  GtrLine noisy, through;
+  noisy.noise = true;
+  noisy.tone = false;
+  noisy.noise_period = 9;
+  noisy.tone_offset = -40;
+  through.envelope = true;
+  through.tone_offset = 300;
+  m.samples = {GtrSample{}, GtrSample{1, {GtrLine{}, noisy, through}}};
+  m.ornaments = {GtrOrnament{}, GtrOrnament{}, GtrOrnament{1, {0, 12, -5}}};
+  m.positions = {0, 1, 0};
+  m.loop = 1;
+  m.patterns = {Tracks{Bytes{0xE9, 0xCE, 0x42, 0x61, 0x72, 0x82, 0x30, 0xE0, 0xD0, 0x6F, 0xF3, 0x5F, 0x70, 0xE0,
+                             0x31, 0xFF},
+                       Bytes{0xEC, 0x61, 0xB0, 0x24, 0xD3, 0xFF}, Bytes{0xC8, 0x20, 0x60, 0x85, 0x18, 0xFF}},
+                Tracks{Bytes{0xBF, 0x30, 0x85, 0x32, 0xFF}, Bytes{0xFF}, Bytes{0x81, 0x40, 0xFF}}};
+  return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,5 +153,10 @@ int main(int argc, char** argv) {
   ok = write(dir + "/made.stp", make_stp(stp_seed())) && ok;
   ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
   ok = write(dir + "/made.fxm", fxm_seed()) && ok;
+  GtrModule gtr = gtr_seed();
+  ok = write(dir + "/made.gtr", make_gtr(gtr)) && ok;
+  gtr.version = 0x10;
+  gtr.address = 0xC350;
+  ok = write(dir + "/made-v10.gtr", make_gtr(gtr)) && ok;
   return ok ? 0 : 1;
 }
