@@ -44,7 +44,7 @@ constexpr int kMaxRowBytes = 64;
 // masks the noise, bit 5 the tone, bits 4..0 the noise period); the tone
 // period offset as a signed word. An ornament line is a signed note offset.
 constexpr size_t kListHeader = 2;
-constexpr int kSampleLine = 4;
+constexpr size_t kSampleLine = 4;
 constexpr uint8_t kEnvelopeThrough = 0x80;
 constexpr uint8_t kNoNoise = 0x40;
 constexpr uint8_t kNoTone = 0x20;
@@ -55,9 +55,9 @@ size_t pointer_at(const uint8_t* data, size_t at) { return (word_at(data, at) - 
 
 // A sample or ornament whose lines lie in the file, after the header, with
 // its loop inside them; sample offsets fall on whole lines.
-bool list_whole(const uint8_t* data, size_t size, size_t at, size_t first, int line) {
+bool list_whole(const uint8_t* data, size_t size, size_t at, size_t first, size_t line) {
   if (at < first || at + kListHeader > size) return false;
-  const int loop = data[at], end = data[at + 1];
+  const size_t loop = data[at], end = data[at + 1];
   return end > 0 && loop < end && loop % line == 0 && end % line == 0 && at + kListHeader + end <= size;
 }
 
@@ -87,8 +87,8 @@ bool header_valid(const uint8_t* data, size_t size) {
 
 struct Channel : tracker::PatternReader {
   size_t sample = 0, ornament = 0;  // where their headers are
-  int sample_line = 0;              // byte offset of the line playing
-  int ornament_line = 0;
+  size_t sample_line = 0;           // byte offset of the line playing
+  size_t ornament_line = 0;
   int note = 0;
   int volume = 15;
   bool sounding = false, envelope = false;
@@ -176,11 +176,11 @@ class GtrPlayer : public tracker::Pass<Channel> {
   Voice sound(Channel& channel) override {
     Voice voice;
     if (!channel.sounding) return voice;
-    const size_t line = channel.sample + kListHeader + static_cast<size_t>(channel.sample_line);
+    const size_t line = channel.sample + kListHeader + channel.sample_line;
     const int volume = m_.byte(line) & 0x0F;
     const uint8_t flags = m_.byte(line + 1);
     const int offset = static_cast<int16_t>(m_.word(line + 2));
-    const int shift = static_cast<int8_t>(m_.byte(channel.ornament + kListHeader + static_cast<size_t>(channel.ornament_line)));
+    const int shift = static_cast<int8_t>(m_.byte(channel.ornament + kListHeader + channel.ornament_line));
     const int note = std::clamp(channel.note + shift, 0, 95);
     voice.tone = static_cast<uint16_t>((notes_[static_cast<size_t>(note)] + offset) & 0xFFF);
     voice.level = tracker::scaled_level(volume, channel.volume);
