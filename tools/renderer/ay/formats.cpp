@@ -6,6 +6,7 @@
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/ftc_player.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psg_dump.h"
@@ -34,6 +35,7 @@ const std::vector<Format>& formats() {
       kProjectAyFormat,
       // Tracker modules.
       kFxmFormat,
+      kFtcFormat,
       kPt3Format,
       kPt2Format,
       kPt1Format,
