@@ -120,7 +120,8 @@ class FtcPlayer : public tracker::Pass<Channel> {
   FtcPlayer(const uint8_t* data, size_t size, int count)
       : Pass(data, size, count, data[kLoopPosition], data[kTempo]),
         notes_(note_table(data[kNoteTable])),
-        volumes_(zx::pro_tracker3_volumes(5)) {
+        volumes_(zx::pro_tracker3_volumes(5)),
+        reworked_(data[kNoteTable] < 0x20) {
     for (Channel& channel : channels_) {
       channel.sample.at = m_.word(kSamples);
       channel.ornament.at = m_.word(kOrnaments);
@@ -144,8 +145,9 @@ class FtcPlayer : public tracker::Pass<Channel> {
   // others run on into whatever the compiler laid after them.
   bool pattern_ended() override { return first_track_ended(kEndMark); }
 
-  // A row: commands, then a note or a wait; a note may be followed by the
-  // wait it holds for.
+  // A row: commands (sample, volume, envelope or rest, ornament, glissando,
+  // portamento, tempo), then a note or a wait of 0x40 + n (the row and n
+  // more); a note may be followed by the wait it holds for.
   bool read_row(Channel& channel) override {
     for (int n = 0; n < kMaxRowBytes; ++n) {
       const int command = m_.byte(channel.data);
@@ -167,14 +169,16 @@ class FtcPlayer : public tracker::Pass<Channel> {
         channel.data += 2;
       } else if (command == 0x3F) {
         channel.envelope = false;
-      } else if (command < 0x60) {
+      } else if (is_wait(command)) {
         return close_row(channel, command - 0x40);
       } else if (command < 0xCC) {
         start_note(channel, command - 0x60);
         const int wait = m_.byte(channel.data);
-        if (wait < 0x40 || wait >= 0x60) return close_row(channel, 0);
-        ++channel.data;
-        return close_row(channel, wait - 0x40);
+        if (is_wait(wait)) {
+          ++channel.data;
+          return close_row(channel, wait - 0x40);
+        }
+        if (!reworked_ || !row_goes_on(channel.data)) return close_row(channel, 0);
       } else if (command < 0xEC) {
         channel.ornament.at = m_.word(kOrnaments + 2 * static_cast<size_t>(command - 0xCC));
       } else if (command == 0xED) {
@@ -186,6 +190,25 @@ class FtcPlayer : public tracker::Pass<Channel> {
         delay_ = std::max<int>(m_.byte(channel.data++), 1);
       }
       // The other bytes from 0xEC up no real module writes; they change nothing.
+    }
+    return false;
+  }
+
+  static bool is_wait(int command) { return command >= 0x40 && command < 0x60; }
+  static bool is_note(int command) { return command >= 0x60 && command < 0xCC; }
+  static size_t parameter_bytes(int command) {
+    if ((command > 0x30 && command < 0x3F) || command == 0xED) return 2;
+    return command == 0xEE || command == 0xF0 ? 1 : 0;
+  }
+
+  // 1.07 writes a row's commands after its note and ends the row with a
+  // wait; a note with no wait before the next note is a row of its own.
+  bool row_goes_on(size_t at) {
+    for (int n = 0; n < kMaxRowBytes; ++n) {
+      const int command = m_.byte(at);
+      if (m_.broken() || command == kEndMark || is_note(command)) return false;
+      if (is_wait(command)) return true;
+      at += 1 + parameter_bytes(static_cast<int>(command));
     }
     return false;
   }
@@ -290,6 +313,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
 
   const zx::NoteTable& notes_;
   const zx::VolumeTable& volumes_;
+  const bool reworked_;  // 1.07, which names its note table
   int last_written_shape_ = -1;
 };
 
