@@ -111,6 +111,7 @@ struct Channel : tracker::PatternReader {
   // The tone period the glissando or the portamento has moved the note by.
   int slide = 0, glide = 0;
   int portamento = 0;  // the step of a portamento the next note starts
+  int portamento_step = 0;
   bool sliding_to_note = false;
   int sounding = 0;    // the period the channel last sounded, before its sample's offset
 };
@@ -149,6 +150,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
   // portamento, tempo), then a note or a wait of 0x40 + n (the row and n
   // more); a note may be followed by the wait it holds for.
   bool read_row(Channel& channel) override {
+    bool glide_in_row = false;  // a glissando written before its note carries on with it
     for (int n = 0; n < kMaxRowBytes; ++n) {
       const int command = m_.byte(channel.data);
       if (m_.broken()) return close_row(channel, 0);
@@ -172,7 +174,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
       } else if (is_wait(command)) {
         return close_row(channel, command - 0x40);
       } else if (command < 0xCC) {
-        start_note(channel, command - 0x60);
+        start_note(channel, command - 0x60, glide_in_row);
         const int wait = m_.byte(channel.data);
         if (is_wait(wait)) {
           ++channel.data;
@@ -184,6 +186,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
       } else if (command == 0xED) {
         channel.glide = static_cast<int16_t>(m_.word(channel.data));
         channel.data += 2;
+        glide_in_row = true;
       } else if (command == 0xEE) {
         channel.portamento = m_.byte(channel.data++);
       } else if (command == 0xF0) {
@@ -230,17 +233,13 @@ class FtcPlayer : public tracker::Pass<Channel> {
     }
   }
 
-  void start_note(Channel& channel, int note) {
+  void start_note(Channel& channel, int note, bool keep_glide) {
     const int period = tracker::note_period(notes_, note + channel.transposition);
-    if (channel.portamento != 0 && channel.enabled) {
-      channel.slide = channel.sounding - period;
-      channel.sliding_to_note = true;
-    } else {
-      channel.slide = 0;
-      channel.sliding_to_note = false;
-      channel.portamento = 0;
-    }
-    channel.glide = 0;
+    channel.sliding_to_note = channel.portamento != 0 && channel.enabled;
+    channel.slide = channel.sliding_to_note ? channel.sounding - period : 0;
+    channel.portamento_step = channel.portamento;
+    channel.portamento = 0;
+    if (!keep_glide) channel.glide = 0;
     channel.note = note;
     channel.enabled = true;
     channel.sample.line = 0;
@@ -302,7 +301,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
   // glissando moves it on every frame.
   static void step_slide(Channel& channel) {
     if (channel.sliding_to_note) {
-      const int step = channel.portamento;
+      const int step = channel.portamento_step;
       if (channel.slide > 0) channel.slide = std::max(channel.slide - step, 0);
       if (channel.slide < 0) channel.slide = std::min(channel.slide + step, 0);
       if (channel.slide == 0) channel.sliding_to_note = false;
