@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "tests/tools/ay/tracker_module_maker.h"
 #include "tools/renderer/ay/zx_tables.h"
@@ -20,99 +18,14 @@ namespace {
 using tools::ay::AySong;
 using tools::ay::kFtcFormat;
 using tracker_test::Bytes;
+using tracker_test::FtcLine;
+using tracker_test::FtcModule;
+using tracker_test::FtcOrnament;
+using tracker_test::FtcSample;
+using tracker_test::make_ftc;
 using tracker_test::level;
 using tracker_test::reg;
 using tracker_test::tone;
-
-// One sample line as the compiler stores it.
-struct Line {
-  int volume = 15;
-  bool tone = true, noise = false, envelope = false;
-  int noise_period = 0;
-  int tone_offset = 0;  // 13 bits, two's complement
-  bool add_tone = false, add_noise = false, add_envelope = false;
-  int slide = 0;  // -1 a step down, +1 up
-  int envelope_offset = 0;
-};
-struct Sample {
-  int loop = 0;
-  std::vector<Line> lines = {Line{}};
-};
-struct Ornament {
-  int loop = 0;
-  std::vector<int> notes = {0};
-};
-
-struct FtcModule {
-  std::string name = "MADE TUNE BY MADE AUTHOR";
-  uint8_t table = ';';  // 1.00's signature, or 1.07's table number
-  int tempo = 3;
-  int loop = 0;
-  std::vector<std::pair<int, int>> positions = {{0, 0}};  // pattern, transposition
-  std::vector<tracker_test::Tracks> patterns;             // channel A ends with 0xFF
-  std::vector<Sample> samples;                            // numbers 0..; the rest silent
-  std::vector<Ornament> ornaments;                        // numbers 0..; the rest none
-};
-
-void put_word(Bytes& out, size_t at, size_t value) {
-  out[at] = static_cast<uint8_t>(value & 0xFF);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-Bytes make_ftc(const FtcModule& m) {
-  Bytes out(0xD4, ' ');
-  const std::string magic = "Module: ";
-  std::copy(magic.begin(), magic.end(), out.begin());
-  std::copy(m.name.begin(), m.name.end(), out.begin() + 8);
-  out[0x32] = m.table;
-  const std::string tracker = m.table < 0x20 ? "Fast Tracker v1.07" : "Fast Tracker v1.00";
-  std::copy(tracker.begin(), tracker.end(), out.begin() + 0x33);
-  out[0x45] = static_cast<uint8_t>(m.tempo);
-  out[0x46] = static_cast<uint8_t>(m.loop);
-  for (size_t i = 0x47; i < 0x52; ++i) out[i] = 0;
-  for (const auto& [pattern, transposition] : m.positions) {
-    out.push_back(static_cast<uint8_t>(pattern));
-    out.push_back(static_cast<uint8_t>(transposition));
-  }
-  out.push_back(0xFF);
-  const size_t table = out.size();
-  put_word(out, 0x4B, table);
-  out.resize(table + 6 * m.patterns.size());
-  for (size_t p = 0; p < m.patterns.size(); ++p)
-    for (size_t c = 0; c < 3; ++c) {
-      put_word(out, table + 6 * p + 2 * c, out.size());
-      out.insert(out.end(), m.patterns[p][c].begin(), m.patterns[p][c].end());
-    }
-  const size_t spare_sample = out.size();
-  out.insert(out.end(), {0, 0, 0, 0x40, 0, 0x40, 0x40, 0});
-  const size_t spare_ornament = out.size();
-  out.insert(out.end(), {0, 0, 0, 0, 0});
-  for (int i = 0; i < 32; ++i) put_word(out, 0x52 + 2 * i, spare_sample);
-  for (int i = 0; i < 33; ++i) put_word(out, 0x92 + 2 * i, spare_ornament);
-  for (size_t i = 0; i < m.samples.size(); ++i) {
-    put_word(out, 0x52 + 2 * i, out.size());
-    const Sample& s = m.samples[i];
-    const int last = static_cast<int>(s.lines.size()) - 1;
-    out.insert(out.end(), {static_cast<uint8_t>(last), static_cast<uint8_t>(s.loop), static_cast<uint8_t>(last)});
-    for (const Line& l : s.lines) {
-      const int word = (l.tone_offset & 0x1FFF) | (l.tone ? 0 : 0x4000) | (l.add_tone ? 0x8000 : 0);
-      const int slide = l.slide < 0 ? 0x20 : l.slide > 0 ? 0x30 : 0;
-      out.push_back(static_cast<uint8_t>((l.noise_period & 0x1F) | (l.noise ? 0 : 0x40) | (l.add_noise ? 0x80 : 0)));
-      out.push_back(static_cast<uint8_t>(word & 0xFF));
-      out.push_back(static_cast<uint8_t>(word >> 8));
-      out.push_back(static_cast<uint8_t>((l.volume & 0x0F) | slide | (l.envelope ? 0x40 : 0) | (l.add_envelope ? 0x80 : 0)));
-      out.push_back(static_cast<uint8_t>(l.envelope_offset & 0xFF));
-    }
-  }
-  for (size_t i = 0; i < m.ornaments.size(); ++i) {
-    put_word(out, 0x92 + 2 * i, out.size());
-    const Ornament& o = m.ornaments[i];
-    const int last = static_cast<int>(o.notes.size()) - 1;
-    out.insert(out.end(), {static_cast<uint8_t>(last), static_cast<uint8_t>(o.loop), static_cast<uint8_t>(last)});
-    for (int note : o.notes) out.insert(out.end(), {0, static_cast<uint8_t>(note & 0xFF)});
-  }
-  return out;
-}
 
 AySong play(const FtcModule& m) { return tracker_test::play(kFtcFormat, make_ftc(m)); }
 
@@ -124,7 +37,7 @@ constexpr int kWait = 0x40, kNote = 0x60, kGlissando = 0xED, kPortamento = 0xEE,
 // A single long note on channel A and rests on the others.
 FtcModule one_voice(const Bytes& a) {
   FtcModule m;
-  m.samples = {Sample{}};
+  m.samples = {FtcSample{}};
   m.patterns = {{a, Bytes{kEnd}, Bytes{kEnd}}};
   return m;
 }
@@ -156,7 +69,7 @@ TEST(FtcPlayerTest, ThePositionListRepeatsFromItsLoopWithTranspositions) {
 
 TEST(FtcPlayerTest, OtherChannelsRestAtTheirEndMarkAndRunOnOtherwise) {
   FtcModule m;
-  m.samples = {Sample{}};
+  m.samples = {FtcSample{}};
   m.patterns = {{Bytes{kSample0, kNote + 30, kWait + 2, kEnd}, Bytes{kSample0, kNote + 40, kEnd},
                  Bytes{kSample0, kNote + 50, kNote + 51, kNote + 52}}};
   const AySong song = play(m);
@@ -168,8 +81,8 @@ TEST(FtcPlayerTest, OtherChannelsRestAtTheirEndMarkAndRunOnOtherwise) {
 
 TEST(FtcPlayerTest, SampleLinesAddUpWhereFlaggedAndLoop) {
   FtcModule m = one_voice({kSample0, kNote + 30, kWait + 2, kEnd});
-  Sample s;
-  s.lines.assign(3, Line{});
+  FtcSample s;
+  s.lines.assign(3, FtcLine{});
   s.lines[0].tone_offset = 5;  // heard once
   s.lines[1].tone_offset = 2;
   s.lines[1].add_tone = true;  // kept
@@ -187,8 +100,8 @@ TEST(FtcPlayerTest, SampleLinesAddUpWhereFlaggedAndLoop) {
 
 TEST(FtcPlayerTest, SampleMasksNoiseAndVolumeSlides) {
   FtcModule m = one_voice({kSample0, kNote + 30, kWait + 1, kEnd});
-  Sample s;
-  s.lines.assign(2, Line{});
+  FtcSample s;
+  s.lines.assign(2, FtcLine{});
   s.lines[0].tone = false;
   s.lines[0].noise = true;
   s.lines[0].noise_period = 9;
@@ -209,7 +122,7 @@ TEST(FtcPlayerTest, SampleMasksNoiseAndVolumeSlides) {
 
 TEST(FtcPlayerTest, OrnamentsOffsetTheNoteAndLoop) {
   FtcModule m = one_voice({kOrnament0 + 1, kSample0, kNote + 30, kWait + 1, kEnd});
-  m.ornaments = {Ornament{}, Ornament{1, {0, 4, 7}}};
+  m.ornaments = {FtcOrnament{}, FtcOrnament{1, {0, 4, 7}}};
   const AySong song = play(m);
   EXPECT_EQ(tone(song, 0, 0), pro_tracker()[30]);
   EXPECT_EQ(tone(song, 1, 0), pro_tracker()[34]);
@@ -227,7 +140,7 @@ TEST(FtcPlayerTest, ChannelVolumeScalesTheSampleThroughTheVolumeTable) {
 TEST(FtcPlayerTest, TheEnvelopeCommandSetsShapeAndPeriodWhereTheSampleLetsIt) {
   FtcModule m = one_voice({0x3C, 0x34, 0x12, kSample0, kNote + 30, 0x3C, 0x40, 0x00, kNote + 30, kEnvelopeOff,
                            kNote + 30, kEnd});
-  Sample s;
+  FtcSample s;
   s.lines[0].envelope = true;
   s.lines[0].envelope_offset = -4;
   m.samples = {s};
@@ -351,10 +264,10 @@ TEST(FtcPlayerTest, InconsistentHeadersAreRefused) {
 
 TEST(FtcPlayerTest, EveryCutOfAModuleIsRefused) {
   FtcModule m;
-  Sample s;
-  s.lines.assign(2, Line{});
+  FtcSample s;
+  s.lines.assign(2, FtcLine{});
   m.samples = {s};
-  m.ornaments = {Ornament{}, Ornament{0, {0, 12}}};
+  m.ornaments = {FtcOrnament{}, FtcOrnament{0, {0, 12}}};
   m.patterns = {{Bytes{kSample0, kOrnament0 + 1, kNote + 30, kWait + 1, kEnd}, Bytes{kSample0, kNote + 40, kEnd},
                  Bytes{kEnd}}};
   const Bytes good = make_ftc(m);
