@@ -1,7 +1,7 @@
 // Fast Tracker on modules the tests make: notes and waits, where a pattern
 // ends and the song repeats, samples and their added-up lines and masks,
 // ornaments, volume, the envelope, rests, glissando, portamento, tempo,
-// transposition, the note tables and 1.07's rows, the name, and the
+// transposition, the note tables, the name, and the
 // modules that must be refused.
 #include "tools/renderer/ay/ftc_player.h"
 
@@ -29,7 +29,8 @@ using tracker_test::tone;
 
 AySong play(const FtcModule& m) { return tracker_test::play(kFtcFormat, make_ftc(m)); }
 
-const tools::ay::zx::NoteTable& pro_tracker() { return tools::ay::zx::pro_tracker3_notes(0, 3); }
+// 1.00's table: Pro Tracker's copy of Sound Tracker's.
+const tools::ay::zx::NoteTable& pro_tracker() { return tools::ay::zx::pro_tracker3_notes(1, 3); }
 
 constexpr int kSample0 = 0x00, kOrnament0 = 0xCC, kVolume15 = 0x2F, kRest = 0x30, kEnvelopeOff = 0x3F;
 constexpr int kWait = 0x40, kNote = 0x60, kGlissando = 0xED, kPortamento = 0xEE, kTempo = 0xF0, kEnd = 0xFF;
@@ -45,10 +46,10 @@ FtcModule one_voice(const Bytes& a) {
 TEST(FtcPlayerTest, NotesSoundTheirTableEntryAndWaitsHoldThemUntilChannelAEnds) {
   FtcModule m = one_voice({kSample0, kNote + 24, kWait + 1, kNote + 36, kEnd});
   const AySong song = play(m);
-  ASSERT_EQ(song.frames.size(), 9u);  // three rows of three frames
+  ASSERT_EQ(song.frames.size(), 12u);  // the note's row, the wait's two, the next note's: three frames each
   EXPECT_EQ(tone(song, 0, 0), pro_tracker()[24]);
-  EXPECT_EQ(tone(song, 5, 0), pro_tracker()[24]);
-  EXPECT_EQ(tone(song, 6, 0), pro_tracker()[36]);
+  EXPECT_EQ(tone(song, 8, 0), pro_tracker()[24]);
+  EXPECT_EQ(tone(song, 9, 0), pro_tracker()[36]);
   EXPECT_EQ(level(song, 0, 0), 15);
   EXPECT_EQ(reg(song, 0, 7) & 0x3F, 0x3E);  // A's tone only
   EXPECT_EQ(level(song, 0, 1), 0);
@@ -67,10 +68,10 @@ TEST(FtcPlayerTest, ThePositionListRepeatsFromItsLoopWithTranspositions) {
   EXPECT_EQ(song.loop_frame, 3);
 }
 
-TEST(FtcPlayerTest, OtherChannelsRestAtTheirEndMarkAndRunOnOtherwise) {
+TEST(FtcPlayerTest, OtherChannelsRestAtAnEndMark) {
   FtcModule m;
   m.samples = {FtcSample{}};
-  m.patterns = {{Bytes{kSample0, kNote + 30, kWait + 2, kEnd}, Bytes{kSample0, kNote + 40, kEnd},
+  m.patterns = {{Bytes{kSample0, kNote + 30, kWait + 1, kEnd}, Bytes{kSample0, kNote + 40, kEnd},
                  Bytes{kSample0, kNote + 50, kNote + 51, kNote + 52}}};
   const AySong song = play(m);
   ASSERT_EQ(song.frames.size(), 9u);
@@ -183,9 +184,9 @@ TEST(FtcPlayerTest, AGlissandoBeforeItsNoteSlidesThatNote) {
 }
 
 TEST(FtcPlayerTest, PortamentoSlidesFromTheLastNoteToTheNextAndStops) {
-  FtcModule m = one_voice({kSample0, kNote + 6, kPortamento, 0x40, kNote + 7, kWait + 3, kEnd});
+  FtcModule m = one_voice({kSample0, kNote + 18, kPortamento, 0x40, kNote + 19, kWait + 3, kEnd});
   const AySong song = play(m);
-  const int from = pro_tracker()[6], to = pro_tracker()[7];
+  const int from = pro_tracker()[18], to = pro_tracker()[19];
   ASSERT_GT(from - to, 0x40);
   ASSERT_LT(from - to, 0x80);
   EXPECT_EQ(tone(song, 3, 0), from);
@@ -202,26 +203,25 @@ TEST(FtcPlayerTest, TheTempoCommandSetsTheFramesOfItsRowAndAfter) {
   EXPECT_EQ(tone(song, 5, 0), pro_tracker()[31]);
 }
 
-TEST(FtcPlayerTest, Version107NamesItsNoteTableAndWritesCommandsAfterTheNote) {
-  FtcModule m = one_voice({kSample0, kNote + 30, 0x28, kWait, kSample0, kNote + 31, kNote + 32, kWait, kEnd});
+TEST(FtcPlayerTest, Version107NamesItsNoteTable) {
+  FtcModule m = one_voice({kSample0, kNote + 30, kEnd});
   m.table = 2;
-  const AySong song = play(m);
-  const auto& asm_table = tools::ay::zx::pro_tracker3_notes(2, 3);
-  ASSERT_EQ(song.frames.size(), 9u);  // the volume belongs to the first row
-  EXPECT_EQ(tone(song, 0, 0), asm_table[30]);
-  EXPECT_LT(level(song, 0, 0), 15);
-  EXPECT_EQ(tone(song, 3, 0), asm_table[31]);  // a row of its own: a note follows
-  EXPECT_EQ(tone(song, 6, 0), asm_table[32]);
+  EXPECT_EQ(tone(play(m), 0, 0), tools::ay::zx::pro_tracker3_notes(2, 3)[30]);
   m.table = 1;
-  EXPECT_EQ(tone(play(m), 0, 0), tools::ay::zx::pro_tracker3_notes(1, 3)[30]);
+  EXPECT_EQ(tone(play(m), 0, 0), tools::ay::zx::sound_tracker_notes()[30]);
+  // 1.00's copy of Sound Tracker's table has its false note.
+  m = one_voice({kSample0, kNote + 23, kEnd});
+  EXPECT_NE(tone(play(m), 0, 0), tools::ay::zx::sound_tracker_notes()[23]);
+  EXPECT_EQ(tone(play(m), 0, 0), pro_tracker()[23]);
 }
 
-TEST(FtcPlayerTest, Version100EndsARowAtEachNote) {
+TEST(FtcPlayerTest, CommandsAfterANoteApplyAtTheNextRow) {
   FtcModule m = one_voice({kSample0, kNote + 30, 0x28, kWait, kEnd});
   const AySong song = play(m);
   ASSERT_EQ(song.frames.size(), 6u);
   EXPECT_EQ(level(song, 0, 0), 15);
   EXPECT_LT(level(song, 3, 0), 15);
+  EXPECT_EQ(tone(song, 3, 0), pro_tracker()[30]);
 }
 
 TEST(FtcPlayerTest, TheNameSplitsIntoTitleAndAuthor) {

@@ -77,12 +77,15 @@ bool header_valid(const uint8_t* data, size_t size) {
   return true;
 }
 
-// 1.07 names its table: 1 Sound Tracker's, 2 the one tuned to the
-// Spectrum's clock; 1.00 has the Pro Tracker table and its signature there.
+// 1.07 names its table: 1 Sound Tracker's own, 2 the one tuned to the
+// Spectrum's clock. 1.00 has Pro Tracker's copy of Sound Tracker's, false
+// note and all, and its signature there. (Read from the envelope basses
+// of the real modules, whose envelope periods lock to their notes in
+// octaves or fifths only through these tables.)
 const zx::NoteTable& note_table(uint8_t choice) {
-  if (choice == 1) return zx::pro_tracker3_notes(1, 3);
+  if (choice == 1) return zx::sound_tracker_notes();
   if (choice == 2) return zx::pro_tracker3_notes(2, 3);
-  return zx::pro_tracker3_notes(0, 3);
+  return zx::pro_tracker3_notes(1, 3);
 }
 
 // Where a sample or ornament stands: the line it plays and, for the lines
@@ -121,8 +124,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
   FtcPlayer(const uint8_t* data, size_t size, int count)
       : Pass(data, size, count, data[kLoopPosition], data[kTempo]),
         notes_(note_table(data[kNoteTable])),
-        volumes_(zx::pro_tracker3_volumes(5)),
-        reworked_(data[kNoteTable] < 0x20) {
+        volumes_(zx::pro_tracker3_volumes(5)) {
     for (Channel& channel : channels_) {
       channel.sample.at = m_.word(kSamples);
       channel.ornament.at = m_.word(kOrnaments);
@@ -142,13 +144,13 @@ class FtcPlayer : public tracker::Pass<Channel> {
     }
   }
 
-  // Only channel A's track carries the end mark the pattern ends on; the
-  // others run on into whatever the compiler laid after them.
+  // Only channel A's track is sure to carry the end mark.
   bool pattern_ended() override { return first_track_ended(kEndMark); }
 
-  // A row: commands (sample, volume, envelope or rest, ornament, glissando,
-  // portamento, tempo), then a note or a wait of 0x40 + n (the row and n
-  // more); a note may be followed by the wait it holds for.
+  // Commands (sample, volume, envelope or rest, ornament, glissando,
+  // portamento, tempo) apply at the next row that passes: a note's row, or
+  // the n + 1 rows of a wait 0x40 + n. Each track holds the pattern's rows
+  // to the end; only channel A's ends with the mark.
   bool read_row(Channel& channel) override {
     bool glide_in_row = false;  // a glissando written before its note carries on with it
     for (int n = 0; n < kMaxRowBytes; ++n) {
@@ -175,12 +177,7 @@ class FtcPlayer : public tracker::Pass<Channel> {
         return close_row(channel, command - 0x40);
       } else if (command < 0xCC) {
         start_note(channel, command - 0x60, glide_in_row);
-        const int wait = m_.byte(channel.data);
-        if (is_wait(wait)) {
-          ++channel.data;
-          return close_row(channel, wait - 0x40);
-        }
-        if (!reworked_ || !row_goes_on(channel.data)) return close_row(channel, 0);
+        return close_row(channel, 0);
       } else if (command < 0xEC) {
         channel.ornament.at = m_.word(kOrnaments + 2 * static_cast<size_t>(command - 0xCC));
       } else if (command == 0xED) {
@@ -198,23 +195,6 @@ class FtcPlayer : public tracker::Pass<Channel> {
   }
 
   static bool is_wait(int command) { return command >= 0x40 && command < 0x60; }
-  static bool is_note(int command) { return command >= 0x60 && command < 0xCC; }
-  static size_t parameter_bytes(int command) {
-    if ((command > 0x30 && command < 0x3F) || command == 0xED) return 2;
-    return command == 0xEE || command == 0xF0 ? 1 : 0;
-  }
-
-  // 1.07 writes a row's commands after its note and ends the row with a
-  // wait; a note with no wait before the next note is a row of its own.
-  bool row_goes_on(size_t at) {
-    for (int n = 0; n < kMaxRowBytes; ++n) {
-      const int command = m_.byte(at);
-      if (m_.broken() || command == kEndMark || is_note(command)) return false;
-      if (is_wait(command)) return true;
-      at += 1 + parameter_bytes(static_cast<int>(command));
-    }
-    return false;
-  }
 
   bool close_row(Channel& channel, int extra_rows) {
     channel.row_length = extra_rows;
@@ -280,6 +260,12 @@ class FtcPlayer : public tracker::Pass<Channel> {
     if (slide_mode == 2) channel.volume_sum = std::max(channel.volume_sum - 1, -15);
     if (slide_mode == 3) channel.volume_sum = std::min(channel.volume_sum + 1, 15);
     const int level = std::clamp((volume_byte & 0x0F) + channel.volume_sum, 0, 15);
+    // The sums keep only the bits their registers take, so that they never grow without bound.
+    channel.tone_sum &= 0xFFF;
+    channel.noise_sum &= 0x1F;
+    channel.ornament_noise_sum &= 0x1F;
+    channel.envelope_sum &= 0xFFFF;
+    channel.note_sum = std::clamp(channel.note_sum, -96, 96);
 
     const int base = tracker::note_period(notes_, channel.note + channel.transposition + shift) + channel.slide;
     channel.sounding = base;
@@ -312,7 +298,6 @@ class FtcPlayer : public tracker::Pass<Channel> {
 
   const zx::NoteTable& notes_;
   const zx::VolumeTable& volumes_;
-  const bool reworked_;  // 1.07, which names its note table
   int last_written_shape_ = -1;
 };
 
