@@ -5,15 +5,13 @@
 // is taken for one.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/ftc_player.h"
 #include "tools/renderer/tune.h"
@@ -21,16 +19,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using real_test::read;
 using tools::ay::AySong;
 using tools::ay::kFtcFormat;
 
 const fs::path kRoot = TOOLS_SAMPLES;
 const fs::path kFolders[] = {kRoot / "ay" / "Fast Tracker", kRoot / "zx-more" / "Fast Tracker"};
-
-std::vector<uint8_t> read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<fs::path> modules() {
   std::vector<fs::path> paths;
@@ -45,12 +39,7 @@ TEST(FtcRealModules, EachRepeatsWithinAPlausibleLengthAndSounds) {
   for (const fs::path& path : modules()) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<uint8_t> bytes = read(path);
-    const tools::ay::Format* first = nullptr;
-    for (const tools::ay::Format& format : tools::ay::formats())
-      if (format.detect(bytes.data(), bytes.size())) {
-        first = &format;
-        break;
-      }
+    const tools::ay::Format* first = real_test::first_format(bytes);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->name, kFtcFormat.name);
     AySong song;
@@ -101,14 +90,7 @@ TEST(FtcRealModules, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kFtcFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    std::vector<int16_t> second(2 * tools::kSampleRate);
-    size_t loud = 0;
-    for (size_t s = 0; s < kSeconds; ++s) {
-      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-      double sum = 0;
-      for (int16_t v : second) sum += static_cast<double>(v) * v;
-      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-    }
+    const size_t loud = real_test::loud_seconds(*tune, kSeconds);
     // TEST_PM opens with six quiet seconds of one voice fading in.
     EXPECT_GE(loud, kSeconds / 2);
   }
