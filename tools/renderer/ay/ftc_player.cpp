@@ -88,8 +88,8 @@ const zx::NoteTable& note_table(uint8_t choice) {
   return zx::pro_tracker3_notes(1, 3);
 }
 
-// Where a sample or ornament stands: the line it plays and, for the lines
-// that add up, what they added.
+// Where a sample or ornament stands: its header and the line it plays.
+// Past the loop's end line it goes back to the loop line.
 struct Lines {
   size_t at = 0;
   int line = 0;
