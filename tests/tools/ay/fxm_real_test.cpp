@@ -4,7 +4,6 @@
 // renderer; no other sample file is taken for one.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/real_sample_files.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/tune.h"
@@ -85,30 +85,17 @@ TEST(FxmRealTunes, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kFxmFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    std::vector<int16_t> second(2 * tools::kSampleRate);
-    size_t loud = 0;
-    for (size_t s = 0; s < kSeconds; ++s) {
-      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-      double sum = 0;
-      for (int16_t v : second) sum += static_cast<double>(v) * v;
-      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-    }
-    EXPECT_GE(loud, kSeconds * 3 / 4);
+    EXPECT_GE(real_samples::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
   }
 }
 
 TEST(FxmRealTunes, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      if (!entry.is_regular_file() || entry.path().parent_path() == kFolder) continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_samples::files_outside(kRoot, kFolder);
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = read(path);
+    EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace
