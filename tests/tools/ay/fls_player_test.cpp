@@ -1,15 +1,19 @@
 // Flash Tracker modules made here byte by byte: the load address found from
 // the tables alone, Sound Tracker's samples, ornaments and tracks behind
 // them (numbered as Flash Tracker numbers them), the position list's delay
-// and order, the limits of the lists, and truncated files.
+// and order, the limits of the lists, and truncated files, which the
+// renderer refuses with exit code 1 and no WAV.
 #include "tools/renderer/ay/fls_player.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/tools/ay/sound_tracker_forms_maker.h"
+#include "tests/tools/made_files.h"
+#include "tests/tools/tool_process.h"
 #include "tests/tools/ay/zx_module_maker.h"
 #include "tools/renderer/ay/st3_player.h"
 #include "tools/renderer/ay/stc_player.h"
@@ -245,13 +249,17 @@ TEST(FlsPlayer, PartsLieInsideTheFileAndPastTheLists) {
   EXPECT_FALSE(taken(bytes)) << "one byte short";
 }
 
-TEST(FlsPlayer, EveryCutIsRefused) {
+Bytes cut_test_module() {
   Fls module = one_voice({0x61, 0x71, kC4, 0x8C, 0xFF, kC4, kEnd});
   module.patterns.push_back(on_a({kSample0, kC4, kEnd}));
   module.positions = {1, 2};
   module.samples.push_back(fls_sample());
   module.ornaments = {ornament(12, 0)};
-  const Bytes bytes = make_fls(module);
+  return make_fls(module);
+}
+
+TEST(FlsPlayer, EveryCutIsRefused) {
+  const Bytes bytes = cut_test_module();
   ASSERT_TRUE(taken(bytes));
   for (size_t size = 0; size < bytes.size(); ++size) {
     AySong song;
@@ -259,6 +267,36 @@ TEST(FlsPlayer, EveryCutIsRefused) {
     EXPECT_FALSE(kFlsFormat.detect(bytes.data(), size)) << size;
     EXPECT_FALSE(kFlsFormat.parse(bytes.data(), size, &song, &error)) << size;
   }
+}
+
+TEST(FlsPlayer, RendererWritesTheWholeModuleAndRefusesEveryCut) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(testing::TempDir()) / "tools_fls_cuts";
+  fs::remove_all(root);
+  fs::create_directories(root / "cwd");
+  const std::string module = (root / "module.fls").string();
+  const Bytes bytes = cut_test_module();
+  auto render = [&](size_t size) {
+    EXPECT_TRUE(tools_test::write_file(module, Bytes(bytes.begin(), bytes.begin() + size)));
+    return tools_test::run_tool(tools_test::native_path(TOOLS_AMIGA), {"/adp", module}, (root / "cwd").string());
+  };
+  auto written = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root / "cwd")) {
+      if (entry.path().filename() != "tool-stderr.txt") names.push_back(entry.path().filename().string());
+    }
+    return names;
+  };
+  const tools_test::ToolRun whole = render(bytes.size());
+  EXPECT_EQ(whole.exit_code, 0) << whole.error_output;
+  EXPECT_EQ(written(), std::vector<std::string>{"module.wav"});
+  fs::remove(root / "cwd" / "module.wav");
+  for (size_t size = 0; size < bytes.size(); ++size) {
+    const tools_test::ToolRun run = render(size);
+    EXPECT_EQ(run.exit_code, 1) << size << ": " << run.error_output;
+    EXPECT_TRUE(written().empty()) << size;
+  }
+  fs::remove_all(root);
 }
 
 TEST(FlsPlayer, TakenFirstByItsOwnFormatAndNotTakingTheOtherForms) {
