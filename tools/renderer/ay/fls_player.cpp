@@ -121,7 +121,7 @@ bool fits_at(const uint8_t* data, size_t size, size_t base, int patterns, Module
 // patterns puts the module at one base; the first count at which every
 // address lands consistently gives it.
 bool find_module(const uint8_t* data, size_t size, Module* m) {
-  if (size < 2 * kPatternEntrySize) return false;
+  if (size < 2 * kPatternEntrySize || size > kAddressSpace - kRamStart) return false;
   const size_t positions = word_at(data, kPositionsPointer);
   const size_t ornaments = word_at(data, kOrnamentsPointer);
   const size_t samples = word_at(data, kSamplesPointer);
