@@ -11,6 +11,18 @@ std::vector<uint8_t> read(const std::filesystem::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+std::vector<std::filesystem::path> files_outside(const std::filesystem::path& root,
+                                                 const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  for (const char* collection : {"ay", "zx-more", "zx-collection"}) {
+    if (!fs::is_directory(root / collection)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(root / collection))
+      if (entry.is_regular_file() && entry.path().parent_path() != folder) files.push_back(entry.path());
+  }
+  return files;
+}
+
 const tools::ay::Format* first_format(const std::vector<uint8_t>& bytes) {
   for (const tools::ay::Format& format : tools::ay::formats())
     if (format.detect(bytes.data(), bytes.size())) return &format;

@@ -5,6 +5,7 @@
 // `Format` (declared `extern const Format kXxxFormat;` in its header) as
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/asc_player.h"
+#include "tools/renderer/ay/fls_player.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/ftc_player.h"
 #include "tools/renderer/ay/fxm_player.h"
@@ -46,6 +47,7 @@ const std::vector<Format>& formats() {
       kStpFormat,
       kSt1Format,
       kSt3Format,
+      kFlsFormat,
       kVortexTextFormat,
   };
   return table;
