@@ -4,15 +4,13 @@
 // renderer; no other sample file is taken for one.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/tune.h"
@@ -20,16 +18,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using real_test::read;
 using tools::ay::AySong;
 using tools::ay::kFxmFormat;
 
 const fs::path kRoot = TOOLS_SAMPLES;
 const fs::path kFolder = kRoot / "ay" / "Fuxoft AY Language";
-
-std::vector<uint8_t> read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<fs::path> tunes() {
   std::vector<fs::path> paths;
@@ -43,12 +37,7 @@ TEST(FxmRealTunes, EachRepeatsWithinAPlausibleLengthAndSounds) {
   for (const fs::path& path : tunes()) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<uint8_t> bytes = read(path);
-    const tools::ay::Format* first = nullptr;
-    for (const tools::ay::Format& format : tools::ay::formats())
-      if (format.detect(bytes.data(), bytes.size())) {
-        first = &format;
-        break;
-      }
+    const tools::ay::Format* first = real_test::first_format(bytes);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->name, kFxmFormat.name);
     AySong song;
@@ -85,30 +74,18 @@ TEST(FxmRealTunes, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kFxmFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    std::vector<int16_t> second(2 * tools::kSampleRate);
-    size_t loud = 0;
-    for (size_t s = 0; s < kSeconds; ++s) {
-      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-      double sum = 0;
-      for (int16_t v : second) sum += static_cast<double>(v) * v;
-      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-    }
+    const size_t loud = real_test::loud_seconds(*tune, kSeconds);
     EXPECT_GE(loud, kSeconds * 3 / 4);
   }
 }
 
 TEST(FxmRealTunes, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      if (!entry.is_regular_file() || entry.path().parent_path() == kFolder) continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, kFolder);
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = read(path);
+    EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Tiny modules of ASC Sound Master, Pro Sound Creator, Sound Tracker Pro,
-// SQ-Tracker and Global Tracker made by the tests, laid out as their compilers lay them
-// out, from tracks the tests spell in the formats' own pattern bytes.
+// SQ-Tracker, Fast Tracker and Global Tracker made by the tests, laid out as
+// their compilers lay them out, from tracks the tests spell in the formats'
+// own pattern bytes.
 #pragma once
 
 #include <array>
@@ -169,6 +170,37 @@ struct GtrModule {
   std::string name = "made gtr name";
 };
 Bytes make_gtr(const GtrModule& module);
+// Fast Tracker: a sample line's parts; samples and ornaments loop from
+// `loop` to their last line.
+struct FtcLine {
+  int volume = 15;
+  bool tone = true, noise = false, envelope = false;
+  int noise_period = 0;
+  int tone_offset = 0;  // 13 bits, two's complement
+  bool add_tone = false, add_noise = false, add_envelope = false;
+  int slide = 0;  // -1 a step down, +1 up
+  int envelope_offset = 0;
+};
+struct FtcSample {
+  int loop = 0;
+  std::vector<FtcLine> lines = {FtcLine{}};
+};
+struct FtcOrnament {
+  int loop = 0;
+  std::vector<int> notes = {0};
+};
+
+struct FtcModule {
+  std::string name = "MADE TUNE BY MADE AUTHOR";
+  uint8_t table = ';';  // 1.00's signature, or 1.07's table number
+  int tempo = 3;
+  int loop = 0;
+  std::vector<std::pair<int, int>> positions = {{0, 0}};  // pattern, transposition
+  std::vector<Tracks> patterns;                           // channel A ends with 0xFF
+  std::vector<FtcSample> samples;                         // numbers 0..; the rest silent
+  std::vector<FtcOrnament> ornaments;                     // numbers 0..; the rest none
+};
+Bytes make_ftc(const FtcModule& module);
 
 // Reading what a player made: parses `module` with `format` (an empty song
 // when it fails), and the registers of the first chip at `frame`.

@@ -133,6 +133,34 @@ GtrModule gtr_seed() {
   return m;
 }
 
+// Fast Tracker: every command, samples with added-up and masked lines,
+// a looped ornament, transposed positions.
+FtcModule ftc_seed() {
+  FtcModule m;
+  FtcLine drum;
+  drum.tone = false;
+  drum.noise = true;
+  drum.noise_period = 7;
+  drum.add_noise = true;
+  drum.tone_offset = 0x40;
+  drum.add_tone = true;
+  drum.slide = -1;
+  FtcLine buzz;
+  buzz.envelope = true;
+  buzz.envelope_offset = -3;
+  buzz.add_envelope = true;
+  buzz.slide = 1;
+  m.samples = {FtcSample{1, {FtcLine{}, drum}}, FtcSample{0, {buzz}}};
+  m.ornaments = {FtcOrnament{}, FtcOrnament{1, {0, 4, 7}}};
+  m.patterns = {{Bytes{0xF0, 0x04, 0x2C, 0x00, 0xCD, 0x70, 0x41, 0x3C, 0x20, 0x00, 0x01, 0x64, 0x3F, 0xCC, 0x40,
+                       0xED, 0xFE, 0xFF, 0x72, 0xEE, 0x10, 0x74, 0x42, 0x30, 0x40, 0xFF},
+                 Bytes{0x00, 0x80, 0x2A, 0x81, 0x43, 0xFF}, Bytes{0x01, 0x3A, 0x10, 0x00, 0x68, 0x45}},
+                {Bytes{0x00, 0x90, 0x43, 0xFF}, Bytes{0x01, 0x91, 0x40, 0x92}, Bytes{0xFF}}};
+  m.positions = {{0, 0}, {1, 3}, {0, 0xFE}};
+  m.loop = 1;
+  return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,5 +186,9 @@ int main(int argc, char** argv) {
   gtr.version = 0x10;
   gtr.address = 0xC350;
   ok = write(dir + "/made-v10.gtr", make_gtr(gtr)) && ok;
+  FtcModule ftc = ftc_seed();
+  ok = write(dir + "/made.ftc", make_ftc(ftc)) && ok;
+  ftc.table = 2;
+  ok = write(dir + "/made-107.ftc", make_ftc(ftc)) && ok;
   return ok ? 0 : 1;
 }

@@ -5,7 +5,9 @@
 // `Format` (declared `extern const Format kXxxFormat;` in its header) as
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/asc_player.h"
+#include "tools/renderer/ay/fls_player.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/ftc_player.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/gtr_player.h"
 #include "tools/renderer/ay/psc_player.h"
@@ -36,6 +38,7 @@ const std::vector<Format>& formats() {
       // Tracker modules.
       kFxmFormat,
       kGtrFormat,
+      kFtcFormat,
       kPt3Format,
       kPt2Format,
       kPt1Format,
@@ -46,6 +49,7 @@ const std::vector<Format>& formats() {
       kStpFormat,
       kSt1Format,
       kSt3Format,
+      kFlsFormat,
       kVortexTextFormat,
   };
   return table;
