@@ -16,12 +16,13 @@ build_recipe() {
   for file in $sources; do
     object=$(basename "$file").o
     case $file in
-      *.c) "$triplet-gcc-posix" -O2 -I. -I"$src/src" -c "$src/$file" -o "$object" ;;
-      *) "$triplet-g++-posix" -O2 -I. -I"$src/src" -I"$binio/include/libbinio" \
+      *.c) queue_compile "$object" "$triplet-gcc-posix" -O2 -I. -I"$src/src" -c "$src/$file" -o "$object" ;;
+      *) queue_compile "$object" "$triplet-g++-posix" -O2 -I. -I"$src/src" -I"$binio/include/libbinio" \
         -c "$src/$file" -o "$object" ;;
     esac
     objects+=("$object")
   done
+  compile_queued
   "$triplet-ar" rcs "$prefix/lib/libadplug.a" "${objects[@]}"
   cp "$src"/src/*.h "$prefix/include/adplug/"
   cp version.h "$prefix/include/adplug/"

@@ -11,9 +11,11 @@ build_recipe() {
   version=$(sed -n 's/^AC_INIT([^,]*,[[:space:]]*\([0-9.]*\).*/\1/p' "$src/configure.ac" | head -n 1)
   local file objects=()
   for file in $(sed -n '/^SRC =/,/^$/p' "$src/lib/Makefile.am" | grep -oE '[a-z0-9_]+\.c'); do
-    "$triplet-gcc-posix" -O2 -I"$src/lib" -I"$src/lib/public" -c "$src/lib/$file" -o "${file%.c}.o"
+    queue_compile "${file%.c}.o" "$triplet-gcc-posix" -O2 -I"$src/lib" -I"$src/lib/public" \
+      -c "$src/lib/$file" -o "${file%.c}.o"
     objects+=("${file%.c}.o")
   done
+  compile_queued
   "$triplet-ar" rcs "$prefix/lib/liblhasa.a" "${objects[@]}"
   cp "$src"/lib/public/*.h "$prefix/include/liblhasa-1.0/"
   cat >"$prefix/lib/pkgconfig/liblhasa.pc" <<PC

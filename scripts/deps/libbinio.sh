@@ -12,9 +12,10 @@ build_recipe() {
     "$src/src/binio.h.in" >binio.h
   local file objects=()
   for file in binfile binio binstr binwrap; do
-    "$triplet-g++-posix" -O2 -I. -I"$src/src" -c "$src/src/$file.cpp" -o "$file.o"
+    queue_compile "$file.o" "$triplet-g++-posix" -O2 -I. -I"$src/src" -c "$src/src/$file.cpp" -o "$file.o"
     objects+=("$file.o")
   done
+  compile_queued
   "$triplet-ar" rcs "$prefix/lib/libbinio.a" "${objects[@]}"
   cp binio.h "$src"/src/binfile.h "$src"/src/binstr.h "$src"/src/binwrap.h "$prefix/include/libbinio/"
   cat >"$prefix/lib/pkgconfig/libbinio.pc" <<PC

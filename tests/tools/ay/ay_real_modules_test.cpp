@@ -2,7 +2,7 @@
 // plays, through the renderer as the converter runs it: a WAV that sounds,
 // lasts as long as the length policy says, and carries the module's title
 // and author as the engine reads them. Folders of formats that nothing here
-// plays (FTC, FLS, GTR, PSM, PT1, AY) must give exit code 1 and no WAV.
+// plays (PSM, AY) must give exit code 1 and no WAV.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 const std::set<std::string> kPlayed = {"Pro Tracker 3",    "Pro Tracker 2",     "Pro Tracker 1",
                                        "Sound Tracker",    "ASC Sound Master",  "Sound Tracker Pro",
                                        "SQ-Tracker",       "Pro Sound Creator", "Fuxoft AY Language",
+                                       "Fast Tracker",     "Flash Tracker",     "Global Tracker",
                                        "Pro Sound Maker"};
 
 std::vector<fs::path> collection() {

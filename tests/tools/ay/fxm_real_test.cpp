@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "tests/tools/ay/loud_seconds.h"
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/tune.h"
@@ -20,16 +18,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using real_test::read;
 using tools::ay::AySong;
 using tools::ay::kFxmFormat;
 
 const fs::path kRoot = TOOLS_SAMPLES;
 const fs::path kFolder = kRoot / "ay" / "Fuxoft AY Language";
-
-std::vector<uint8_t> read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<fs::path> tunes() {
   std::vector<fs::path> paths;
@@ -43,12 +37,7 @@ TEST(FxmRealTunes, EachRepeatsWithinAPlausibleLengthAndSounds) {
   for (const fs::path& path : tunes()) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<uint8_t> bytes = read(path);
-    const tools::ay::Format* first = nullptr;
-    for (const tools::ay::Format& format : tools::ay::formats())
-      if (format.detect(bytes.data(), bytes.size())) {
-        first = &format;
-        break;
-      }
+    const tools::ay::Format* first = real_test::first_format(bytes);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->name, kFxmFormat.name);
     AySong song;
@@ -85,22 +74,18 @@ TEST(FxmRealTunes, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kFxmFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    EXPECT_GE(ay_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
+    const size_t loud = real_test::loud_seconds(*tune, kSeconds);
+    EXPECT_GE(loud, kSeconds * 3 / 4);
   }
 }
 
 TEST(FxmRealTunes, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      if (!entry.is_regular_file() || entry.path().parent_path() == kFolder) continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, kFolder);
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = read(path);
+    EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/ay/loud_seconds.h"
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psm_player.h"
 #include "tools/renderer/tune.h"
@@ -95,7 +95,7 @@ TEST(PsmRealModules, RenderAudiblyThroughTheRenderer) {
     ASSERT_NE(tune, nullptr) << error;
     EXPECT_EQ(tune->format_name(), kPsmFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
-    EXPECT_GE(ay_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
+    EXPECT_GE(real_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
   }
 }
 

@@ -91,4 +91,55 @@ Bytes make_st3(const std::vector<std::pair<int, int>>& positions, const Bytes& t
   return out;
 }
 
+Bytes make_fls(const Fls& module) {
+  Bytes out(6 + 6 * module.patterns.size(), 0);
+  auto put = [&out](size_t at, size_t value) {
+    out[at] = static_cast<uint8_t>(value & 0xFF);
+    out[at + 1] = static_cast<uint8_t>(value >> 8 & 0xFF);
+  };
+  auto address = [&module](size_t offset) { return module.base + offset; };
+  put(2, address(out.size()));
+  const size_t ornament_list = out.size();
+  out.resize(out.size() + 2 * module.ornaments.size());
+  put(4, address(out.size()));
+  const size_t sample_list = out.size();
+  out.resize(out.size() + 4 * module.samples.size());
+  put(0, address(out.size()));
+  out.push_back(static_cast<uint8_t>(module.delay));
+  for (int pattern : module.positions) out.push_back(static_cast<uint8_t>(pattern));
+  out.push_back(0);
+  for (size_t p = 0; p < module.patterns.size(); ++p) {
+    for (size_t c = 0; c < 3; ++c) {
+      put(6 * (p + 1) + 2 * c, address(out.size()));
+      out.insert(out.end(), module.patterns[p][c].begin(), module.patterns[p][c].end());
+    }
+  }
+  for (size_t i = 0; i < module.ornaments.size(); ++i) {
+    put(ornament_list + 2 * i, address(out.size()));
+    out.insert(out.end(), module.ornaments[i].begin(), module.ornaments[i].end());
+  }
+  for (size_t i = 0; i < module.samples.size(); ++i) {
+    const auto& sample = module.samples[i];
+    out[sample_list + 4 * i] = sample[96];
+    out[sample_list + 4 * i + 1] = sample[97];
+    put(sample_list + 4 * i + 2, address(out.size()));
+    out.insert(out.end(), sample.begin(), sample.begin() + 96);
+  }
+  return out;
+}
+
+std::array<uint8_t, 98> fls_sample() {
+  std::array<uint8_t, 98> sample{};
+  for (int line = 0; line < 32; ++line) {
+    uint8_t* bytes = sample.data() + 3 * line;
+    bytes[0] = 15;
+    bytes[1] = 0x80;  // noise off
+    if (line == 1) bytes[2] = 0x21;
+    if (line == 2) bytes[1] |= 0x20, bytes[2] = 0x13;  // added
+  }
+  sample[96] = 2;
+  sample[97] = 1;
+  return sample;
+}
+
 }  // namespace st_forms_test

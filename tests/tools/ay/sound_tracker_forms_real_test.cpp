@@ -26,7 +26,7 @@ const Format* const kMine[] = {&tools::ay::kSt1Format, &tools::ay::kSt3Format};
 
 TEST(SoundTrackerFormsReal, OtherModulesAreNotTaken) {
   const fs::path root = TOOLS_SAMPLES;
-  if (!fs::is_directory(root / "zx-more")) GTEST_SKIP() << "no samples at " << root;
+  ASSERT_TRUE(fs::is_directory(root / "zx-more")) << root;
   size_t checked = 0;
   for (const char* collection : {"ay", "zx-more", "zx-collection"}) {
     if (!fs::is_directory(root / collection)) continue;

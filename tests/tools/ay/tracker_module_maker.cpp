@@ -320,11 +320,118 @@ Bytes make_psm(const PsmModule& m) {
   return out;
 }
 
+Bytes make_gtr(const GtrModule& m) {
+  // Laid out as the compiler lays it out: the header, the position list,
+  // the tracks, the samples, then the ornaments.
+  Bytes out = {static_cast<uint8_t>(m.delay), 'G', 'T', 'R', static_cast<uint8_t>(m.version)};
+  append_word(&out, static_cast<size_t>(m.address));
+  append_text(&out, m.name, 32);
+  out.resize(293);
+  out.push_back(static_cast<uint8_t>(m.positions.size()));
+  out.push_back(static_cast<uint8_t>(m.loop));
+  for (int p : m.positions) out.push_back(static_cast<uint8_t>(6 * p));
+  auto address = [&m, &out] { return static_cast<size_t>(m.address) + out.size(); };
+  const size_t empty = address();
+  out.insert(out.end(), {0xBF, 0xD0, 0xFF});
+  for (size_t p = 0; p < 32; ++p)
+    for (size_t c = 0; c < 3; ++c) put_word(&out, 101 + 6 * p + 2 * c, empty);
+  for (size_t p = 0; p < m.patterns.size() && p < 32; ++p) {
+    for (size_t c = 0; c < 3; ++c) {
+      put_word(&out, 101 + 6 * p + 2 * c, address());
+      out.insert(out.end(), m.patterns[p][c].begin(), m.patterns[p][c].end());
+    }
+  }
+  const size_t silent = address();
+  out.insert(out.end(), {0, 4, 0, 0xE0, 0, 0});
+  for (size_t i = 0; i < 15; ++i) put_word(&out, 39 + 2 * i, silent);
+  for (size_t i = 0; i < m.samples.size() && i < 15; ++i) {
+    const GtrSample& sample = m.samples[i];
+    put_word(&out, 39 + 2 * i, address());
+    out.push_back(static_cast<uint8_t>(4 * sample.loop));
+    out.push_back(static_cast<uint8_t>(4 * sample.lines.size()));
+    for (const GtrLine& line : sample.lines) {
+      uint8_t flags = static_cast<uint8_t>(line.noise_period & 0x1F);
+      if (line.envelope) flags |= 0x80;
+      if (!line.noise) flags |= 0x40;
+      if (!line.tone) flags |= 0x20;
+      out.push_back(static_cast<uint8_t>(line.volume & 0x0F));
+      out.push_back(flags);
+      append_word(&out, static_cast<uint16_t>(line.tone_offset));
+    }
+  }
+  const size_t plain = address();
+  out.insert(out.end(), {0, 1, 0});
+  for (size_t i = 0; i < 16; ++i) put_word(&out, 69 + 2 * i, plain);
+  for (size_t i = 0; i < m.ornaments.size() && i < 16; ++i) {
+    const GtrOrnament& ornament = m.ornaments[i];
+    put_word(&out, 69 + 2 * i, address());
+    out.push_back(static_cast<uint8_t>(ornament.loop));
+    out.push_back(static_cast<uint8_t>(ornament.offsets.size()));
+    for (int8_t offset : ornament.offsets) out.push_back(static_cast<uint8_t>(offset));
+  }
+  return out;
+}
+
 tools::ay::AySong play(const tools::ay::Format& format, const Bytes& module) {
   tools::ay::AySong song;
   std::string error;
   if (!format.parse(module.data(), module.size(), &song, &error)) song = tools::ay::AySong();
   return song;
+}
+
+Bytes make_ftc(const FtcModule& m) {
+  Bytes out(0xD4, ' ');
+  const std::string magic = "Module: ";
+  std::copy(magic.begin(), magic.end(), out.begin());
+  std::copy(m.name.begin(), m.name.end(), out.begin() + 8);
+  out[0x32] = m.table;
+  const std::string tracker = m.table < 0x20 ? "Fast Tracker v1.07" : "Fast Tracker v1.00";
+  std::copy(tracker.begin(), tracker.end(), out.begin() + 0x33);
+  out[0x45] = static_cast<uint8_t>(m.tempo);
+  out[0x46] = static_cast<uint8_t>(m.loop);
+  for (size_t i = 0x47; i < 0x52; ++i) out[i] = 0;
+  for (const auto& [pattern, transposition] : m.positions) {
+    out.push_back(static_cast<uint8_t>(pattern));
+    out.push_back(static_cast<uint8_t>(transposition));
+  }
+  out.push_back(0xFF);
+  const size_t table = out.size();
+  put_word(&out, 0x4B, table);
+  out.resize(table + 6 * m.patterns.size());
+  for (size_t p = 0; p < m.patterns.size(); ++p)
+    for (size_t c = 0; c < 3; ++c) {
+      put_word(&out, table + 6 * p + 2 * c, out.size());
+      out.insert(out.end(), m.patterns[p][c].begin(), m.patterns[p][c].end());
+    }
+  const size_t spare_sample = out.size();
+  out.insert(out.end(), {0, 0, 0, 0x40, 0, 0x40, 0x40, 0});
+  const size_t spare_ornament = out.size();
+  out.insert(out.end(), {0, 0, 0, 0, 0});
+  for (int i = 0; i < 32; ++i) put_word(&out, 0x52 + 2 * i, spare_sample);
+  for (int i = 0; i < 33; ++i) put_word(&out, 0x92 + 2 * i, spare_ornament);
+  for (size_t i = 0; i < m.samples.size(); ++i) {
+    put_word(&out, 0x52 + 2 * i, out.size());
+    const FtcSample& s = m.samples[i];
+    const int last = static_cast<int>(s.lines.size()) - 1;
+    out.insert(out.end(), {static_cast<uint8_t>(last), static_cast<uint8_t>(s.loop), static_cast<uint8_t>(last)});
+    for (const FtcLine& l : s.lines) {
+      const int word = (l.tone_offset & 0x1FFF) | (l.tone ? 0 : 0x4000) | (l.add_tone ? 0x8000 : 0);
+      const int slide = l.slide < 0 ? 0x20 : l.slide > 0 ? 0x30 : 0;
+      out.push_back(static_cast<uint8_t>((l.noise_period & 0x1F) | (l.noise ? 0 : 0x40) | (l.add_noise ? 0x80 : 0)));
+      out.push_back(static_cast<uint8_t>(word & 0xFF));
+      out.push_back(static_cast<uint8_t>(word >> 8));
+      out.push_back(static_cast<uint8_t>((l.volume & 0x0F) | slide | (l.envelope ? 0x40 : 0) | (l.add_envelope ? 0x80 : 0)));
+      out.push_back(static_cast<uint8_t>(l.envelope_offset & 0xFF));
+    }
+  }
+  for (size_t i = 0; i < m.ornaments.size(); ++i) {
+    put_word(&out, 0x92 + 2 * i, out.size());
+    const FtcOrnament& o = m.ornaments[i];
+    const int last = static_cast<int>(o.notes.size()) - 1;
+    out.insert(out.end(), {static_cast<uint8_t>(last), static_cast<uint8_t>(o.loop), static_cast<uint8_t>(last)});
+    for (int note : o.notes) out.insert(out.end(), {0, static_cast<uint8_t>(note & 0xFF)});
+  }
+  return out;
 }
 
 }  // namespace tracker_test

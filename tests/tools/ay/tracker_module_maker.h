@@ -1,6 +1,7 @@
-// Tiny modules of ASC Sound Master, Pro Sound Creator, Sound Tracker Pro
-// and SQ-Tracker made by the tests, laid out as their compilers lay them
-// out, from tracks the tests spell in the formats' own pattern bytes.
+// Tiny modules of ASC Sound Master, Pro Sound Creator, Sound Tracker Pro,
+// SQ-Tracker, Fast Tracker, Global Tracker and Pro Sound Maker made by the
+// tests, laid out as their compilers lay them out, from tracks the tests
+// spell in the formats' own pattern bytes.
 #pragma once
 
 #include <array>
@@ -176,6 +177,66 @@ struct PsmModule {
   std::vector<PsmOrnament> ornaments = std::vector<PsmOrnament>(1);
 };
 Bytes make_psm(const PsmModule& module);
+
+// Global Tracker: samples and ornaments loop from `loop` (a line number)
+// to their last line.
+struct GtrLine {
+  int volume = 15;
+  bool tone = true, noise = false, envelope = false;  // envelope: lets the channel's through
+  int noise_period = 0;
+  int tone_offset = 0;  // signed, added to the period
+};
+struct GtrSample {
+  int loop = 0;
+  std::vector<GtrLine> lines = std::vector<GtrLine>(1);
+};
+struct GtrOrnament {
+  int loop = 0;
+  std::vector<int8_t> offsets = {0};
+};
+struct GtrModule {
+  int version = 0x11;  // BCD: 0x10 for 1.0
+  int delay = 3;
+  int address = 0;  // where the module was compiled to; every pointer is an address there
+  int loop = 0;
+  std::vector<int> positions = {0};  // pattern numbers
+  std::vector<Tracks> patterns;      // each channel ends with 0xFF
+  std::vector<GtrSample> samples;    // numbers 0..14; the rest one silent line
+  std::vector<GtrOrnament> ornaments;  // numbers 0..15; the rest no offset
+  std::string name = "made gtr name";
+};
+Bytes make_gtr(const GtrModule& module);
+// Fast Tracker: a sample line's parts; samples and ornaments loop from
+// `loop` to their last line.
+struct FtcLine {
+  int volume = 15;
+  bool tone = true, noise = false, envelope = false;
+  int noise_period = 0;
+  int tone_offset = 0;  // 13 bits, two's complement
+  bool add_tone = false, add_noise = false, add_envelope = false;
+  int slide = 0;  // -1 a step down, +1 up
+  int envelope_offset = 0;
+};
+struct FtcSample {
+  int loop = 0;
+  std::vector<FtcLine> lines = {FtcLine{}};
+};
+struct FtcOrnament {
+  int loop = 0;
+  std::vector<int> notes = {0};
+};
+
+struct FtcModule {
+  std::string name = "MADE TUNE BY MADE AUTHOR";
+  uint8_t table = ';';  // 1.00's signature, or 1.07's table number
+  int tempo = 3;
+  int loop = 0;
+  std::vector<std::pair<int, int>> positions = {{0, 0}};  // pattern, transposition
+  std::vector<Tracks> patterns;                           // channel A ends with 0xFF
+  std::vector<FtcSample> samples;                         // numbers 0..; the rest silent
+  std::vector<FtcOrnament> ornaments;                     // numbers 0..; the rest none
+};
+Bytes make_ftc(const FtcModule& module);
 
 // Reading what a player made: parses `module` with `format` (an empty song
 // when it fails), and the registers of the first chip at `frame`.

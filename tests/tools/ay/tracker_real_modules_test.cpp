@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/ay/loud_seconds.h"
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/psc_player.h"
@@ -116,7 +116,7 @@ TEST(TrackerRealModules, RenderAudiblyThroughTheRenderer) {
       if (folder.names) {
         EXPECT_FALSE(tune->tags().title.empty());
       }
-      EXPECT_GE(ay_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
+      EXPECT_GE(real_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
     }
   }
 }

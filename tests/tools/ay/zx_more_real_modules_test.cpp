@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/ay/loud_seconds.h"
+#include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/tune.h"
 
@@ -57,7 +57,7 @@ double heard(const AySong& song, int c) {
 
 TEST(ZxMoreRealModules, EachPlaysItsWholeSongAndRendersAudibly) {
   const fs::path root = TOOLS_SAMPLES;
-  if (!fs::is_directory(root / "zx-more")) GTEST_SKIP() << "no samples at " << root;
+  ASSERT_TRUE(fs::is_directory(root / "zx-more")) << root;
   int played = 0;
   for (const Folder& folder : kFolders) {
     for (const auto& entry : fs::directory_iterator(root / folder.path)) {
@@ -82,7 +82,7 @@ TEST(ZxMoreRealModules, EachPlaysItsWholeSongAndRendersAudibly) {
 
       std::unique_ptr<tools::Tune> tune = tools::open_tune(bytes, entry.path().string(), &error);
       ASSERT_NE(tune, nullptr) << error;
-      EXPECT_GE(ay_test::loud_seconds(*tune, 20), 15u);
+      EXPECT_GE(real_test::loud_seconds(*tune, 20), 15u);
       ++played;
     }
   }

@@ -1,8 +1,9 @@
 // Writes the seed corpus of tools_tracker_fuzz: a small module of each of
 // ASC Sound Master (both header layouts), Pro Sound Creator (both offset
-// styles), Sound Tracker Pro, SQ-Tracker, Fuxoft AY Language and Pro Sound
-// Maker, using the commands, samples and ornaments the players act on, so
-// that mutations start deep inside.
+// styles), Sound Tracker Pro, SQ-Tracker, Fuxoft AY Language, Fast Tracker
+// (both versions), Global Tracker (both versions) and Pro Sound Maker,
+// using the commands, samples and ornaments the players act on, so that
+// mutations start deep inside.
 //   tools_tracker_fuzz_seeds DIRECTORY
 #include <cstdio>
 #include <fstream>
@@ -129,6 +130,57 @@ Bytes fxm_seed() {
   return file;
 }
 
+// Global Tracker: every pattern command, a sample whose lines try each
+// mixer and envelope bit, a looping ornament, and a pattern run past its 64
+// rows.
+GtrModule gtr_seed() {
+  GtrModule m;
+  GtrLine noisy, through;
+  noisy.noise = true;
+  noisy.tone = false;
+  noisy.noise_period = 9;
+  noisy.tone_offset = -40;
+  through.envelope = true;
+  through.tone_offset = 300;
+  m.samples = {GtrSample{}, GtrSample{1, {GtrLine{}, noisy, through}}};
+  m.ornaments = {GtrOrnament{}, GtrOrnament{}, GtrOrnament{1, {0, 12, -5}}};
+  m.positions = {0, 1, 0};
+  m.loop = 1;
+  m.patterns = {Tracks{Bytes{0xE9, 0xCE, 0x42, 0x61, 0x72, 0x82, 0x30, 0xE0, 0xD0, 0x6F, 0xF3, 0x5F, 0x70, 0xE0,
+                             0x31, 0xFF},
+                       Bytes{0xEC, 0x61, 0xB0, 0x24, 0xD3, 0xFF}, Bytes{0xC8, 0x20, 0x60, 0x85, 0x18, 0xFF}},
+                Tracks{Bytes{0xBF, 0x30, 0x85, 0x32, 0xFF}, Bytes{0xFF}, Bytes{0x81, 0x40, 0xFF}}};
+  return m;
+}
+
+// Fast Tracker: every command, samples with added-up and masked lines,
+// a looped ornament, transposed positions.
+FtcModule ftc_seed() {
+  FtcModule m;
+  FtcLine drum;
+  drum.tone = false;
+  drum.noise = true;
+  drum.noise_period = 7;
+  drum.add_noise = true;
+  drum.tone_offset = 0x40;
+  drum.add_tone = true;
+  drum.slide = -1;
+  FtcLine buzz;
+  buzz.envelope = true;
+  buzz.envelope_offset = -3;
+  buzz.add_envelope = true;
+  buzz.slide = 1;
+  m.samples = {FtcSample{1, {FtcLine{}, drum}}, FtcSample{0, {buzz}}};
+  m.ornaments = {FtcOrnament{}, FtcOrnament{1, {0, 4, 7}}};
+  m.patterns = {{Bytes{0xF0, 0x04, 0x2C, 0x00, 0xCD, 0x70, 0x41, 0x3C, 0x20, 0x00, 0x01, 0x64, 0x3F, 0xCC, 0x40,
+                       0xED, 0xFE, 0xFF, 0x72, 0xEE, 0x10, 0x74, 0x42, 0x30, 0x40, 0xFF},
+                 Bytes{0x00, 0x80, 0x2A, 0x81, 0x43, 0xFF}, Bytes{0x01, 0x3A, 0x10, 0x00, 0x68, 0x45}},
+                {Bytes{0x00, 0x90, 0x43, 0xFF}, Bytes{0x01, 0x91, 0x40, 0x92}, Bytes{0xFF}}};
+  m.positions = {{0, 0}, {1, 3}, {0, 0xFE}};
+  m.loop = 1;
+  return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,5 +202,14 @@ int main(int argc, char** argv) {
   ok = write(dir + "/made.sqt", make_sqt(sqt_seed())) && ok;
   ok = write(dir + "/made.fxm", fxm_seed()) && ok;
   ok = write(dir + "/made.psm", make_psm(psm_seed())) && ok;
+  GtrModule gtr = gtr_seed();
+  ok = write(dir + "/made.gtr", make_gtr(gtr)) && ok;
+  gtr.version = 0x10;
+  gtr.address = 0xC350;
+  ok = write(dir + "/made-v10.gtr", make_gtr(gtr)) && ok;
+  FtcModule ftc = ftc_seed();
+  ok = write(dir + "/made.ftc", make_ftc(ftc)) && ok;
+  ftc.table = 2;
+  ok = write(dir + "/made-107.ftc", make_ftc(ftc)) && ok;
   return ok ? 0 : 1;
 }

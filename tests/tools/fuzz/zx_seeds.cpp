@@ -64,6 +64,25 @@ st_forms_test::St1 st1_seed() {
   return song;
 }
 
+// Loaded at an odd address: two patterns sharing a track, samples 0 and
+// 1 (one repeating), two ornaments, an envelope, a row length and a rest.
+Bytes fls_seed() {
+  st_forms_test::Fls module;
+  module.base = 0x9C37;
+  module.delay = 3;
+  module.samples = {st_forms_test::fls_sample(), st_forms_test::fls_sample()};
+  module.samples[1][1] = 0x05;  // line 0: tone and noise 5
+  module.samples[1][96] = 0;
+  module.ornaments = {{}, {}};
+  module.ornaments[0][1] = 12;
+  module.ornaments[1][2] = 7;
+  const Bytes lead = {0xA1, 0x60, 0x71, 36, 0x8A, 0x20, 39, 0x61, 0x72, 40, 0x80, 0x81, 0xFF};
+  const Bytes bass = {0xA2, 0x61, 0x70, 24, 0x8E, 0xFF, 26, 0xFF};
+  module.patterns = {{lead, bass, Bytes{0x81, 0xFF}}, {bass, lead, lead}};
+  module.positions = {1, 2, 1};
+  return st_forms_test::make_fls(module);
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: tools_zx_fuzz_seeds <corpus dir>\n");
@@ -123,5 +142,6 @@ int main(int argc, char** argv) {
   ok &= write(dir + "/st1-in-ay-file", st_forms_test::in_ay_file(st1.bytes));
   ok &= write(dir + "/st3", st_forms_test::make_st3({{0, 0}, {1, 5}},
                                                     {0x60, 0x71, 36, 0x8A, 0x20, 40, 0x80, 0xA2, 38, 0xFF}, true));
+  ok &= write(dir + "/fls", fls_seed());
   return ok ? 0 : 1;
 }

@@ -1,12 +1,14 @@
-// libFuzzer target: the Pro Tracker 3, 2 and 1 and Sound Tracker
-// players (with Sound Tracker's ST1 and ST3 forms) on arbitrary bytes. Each detection and parse must return, stay
-// inside the input (the sanitizers watch that) and, when it accepts the
-// bytes, give a song within the cap whose registers are in range.
+// libFuzzer target: the Pro Tracker 3, 2 and 1 and Sound Tracker players
+// (with Sound Tracker's ST1, ST3 and Flash Tracker forms) on arbitrary
+// bytes. Each detection and parse must return, stay inside the input (the
+// sanitizers watch that) and, when it accepts the bytes, give a song within
+// the cap whose registers are in range.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "tools/renderer/ay/fls_player.h"
 #include "tools/renderer/ay/pt1_player.h"
 #include "tools/renderer/ay/pt2_player.h"
 #include "tools/renderer/ay/pt3_player.h"
@@ -32,7 +34,8 @@ void check(const tools::ay::AySong& song) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const tools::ay::Format* format : {&tools::ay::kPt3Format, &tools::ay::kPt2Format, &tools::ay::kPt1Format,
-                                            &tools::ay::kStcFormat, &tools::ay::kSt1Format, &tools::ay::kSt3Format}) {
+                                            &tools::ay::kStcFormat, &tools::ay::kSt1Format, &tools::ay::kSt3Format,
+                                            &tools::ay::kFlsFormat}) {
     const bool detected = format->detect(data, size);
     tools::ay::AySong song;
     std::string error;

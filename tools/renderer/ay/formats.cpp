@@ -5,8 +5,11 @@
 // `Format` (declared `extern const Format kXxxFormat;` in its header) as
 // one line here and its source file to tools_ay in tools/CMakeLists.txt.
 #include "tools/renderer/ay/asc_player.h"
+#include "tools/renderer/ay/fls_player.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/ftc_player.h"
 #include "tools/renderer/ay/fxm_player.h"
+#include "tools/renderer/ay/gtr_player.h"
 #include "tools/renderer/ay/psc_player.h"
 #include "tools/renderer/ay/psm_player.h"
 #include "tools/renderer/ay/psg_dump.h"
@@ -35,6 +38,8 @@ const std::vector<Format>& formats() {
       kProjectAyFormat,
       // Tracker modules.
       kFxmFormat,
+      kGtrFormat,
+      kFtcFormat,
       kPt3Format,
       kPt2Format,
       kPt1Format,
@@ -46,6 +51,7 @@ const std::vector<Format>& formats() {
       kSt1Format,
       kSt3Format,
       kPsmFormat,
+      kFlsFormat,
       kVortexTextFormat,
   };
   return table;
