@@ -91,7 +91,7 @@ TEST(FlsRealModules, TheOpenedTuneSoundsThroughItsFirstHalfMinute) {
 }
 
 TEST(FlsRealModules, NoOtherSampleFileIsTaken) {
-  const std::vector<fs::path> others = real_test::files_outside(kSamples, kFlash);
+  const std::vector<fs::path> others = real_test::files_outside(kSamples, "Flash Tracker");
   for (const fs::path& path : others) {
     const tools_test::Bytes bytes = tools_test::read_file(path.string());
     EXPECT_FALSE(kFlsFormat.detect(bytes.data(), bytes.size())) << path;

@@ -24,15 +24,9 @@ using tools::ay::AySong;
 using tools::ay::kFtcFormat;
 
 const fs::path kRoot = TOOLS_SAMPLES;
-const fs::path kFolders[] = {kRoot / "ay" / "Fast Tracker", kRoot / "zx-more" / "Fast Tracker"};
+const fs::path kOwn = kRoot / "ay" / "Fast Tracker";
 
-std::vector<fs::path> modules() {
-  std::vector<fs::path> paths;
-  for (const fs::path& folder : kFolders)
-    for (const auto& entry : fs::directory_iterator(folder))
-      if (entry.path().extension() == ".ftc") paths.push_back(entry.path());
-  return paths;
-}
+std::vector<fs::path> modules() { return real_test::modules_in(kRoot, "Fast Tracker"); }
 
 TEST(FtcRealModules, EachRepeatsWithinAPlausibleLengthAndSounds) {
   int played = 0;
@@ -73,7 +67,7 @@ TEST(FtcRealModules, EachRepeatsWithinAPlausibleLengthAndSounds) {
 }
 
 TEST(FtcRealModules, NamesSplitIntoTitleAndAuthor) {
-  const std::vector<uint8_t> bytes = read(kFolders[0] / "Nostalgy.ftc");
+  const std::vector<uint8_t> bytes = read(kOwn / "Nostalgy.ftc");
   AySong song;
   std::string error;
   ASSERT_TRUE(kFtcFormat.parse(bytes.data(), bytes.size(), &song, &error)) << error;
@@ -97,17 +91,12 @@ TEST(FtcRealModules, RenderAudiblyThroughTheRenderer) {
 }
 
 TEST(FtcRealModules, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      if (!entry.is_regular_file() || entry.path().parent_path().filename() == "Fast Tracker") continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kFtcFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, "Fast Tracker");
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = real_test::read(path);
+    EXPECT_FALSE(kFtcFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST(FxmRealTunes, RenderAudiblyThroughTheRenderer) {
 }
 
 TEST(FxmRealTunes, NoOtherSampleIsTaken) {
-  const std::vector<fs::path> others = real_test::files_outside(kRoot, kFolder);
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, "Fuxoft AY Language");
   for (const fs::path& path : others) {
     const std::vector<uint8_t> bytes = read(path);
     EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << path;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/ay/real_module_checks.h"
 #include "tests/tools/tool_process.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/gtr_player.h"
@@ -25,34 +26,18 @@ namespace {
 namespace fs = std::filesystem;
 using tools::ay::AySong;
 using tools::ay::kGtrFormat;
+using real_test::read;
 
 const fs::path kRoot = TOOLS_SAMPLES;
-const fs::path kFolders[] = {kRoot / "ay" / "Global Tracker", kRoot / "zx-more" / "Global Tracker"};
 
-std::vector<uint8_t> read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<fs::path> modules() {
-  std::vector<fs::path> paths;
-  for (const fs::path& folder : kFolders)
-    for (const auto& entry : fs::directory_iterator(folder))
-      if (entry.is_regular_file() && entry.path().extension() != ".md") paths.push_back(entry.path());
-  return paths;
-}
+std::vector<fs::path> modules() { return real_test::modules_in(kRoot, "Global Tracker"); }
 
 TEST(GtrRealModules, EachRepeatsWithinAPlausibleLengthAndMoves) {
   int played = 0;
   for (const fs::path& path : modules()) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<uint8_t> bytes = read(path);
-    const tools::ay::Format* first = nullptr;
-    for (const tools::ay::Format& format : tools::ay::formats())
-      if (format.detect(bytes.data(), bytes.size())) {
-        first = &format;
-        break;
-      }
+    const tools::ay::Format* first = real_test::first_format(bytes);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->name, kGtrFormat.name);
     AySong song;
@@ -92,15 +77,7 @@ TEST(GtrRealModules, RenderAudiblyThroughTheRenderer) {
     EXPECT_EQ(tune->format_name(), kGtrFormat.name);
     EXPECT_EQ(tune->length().kind, tools::TuneLength::Kind::loops);
     EXPECT_EQ(tune->tags().album.rfind("Global Tracker 1.", 0), 0u) << tune->tags().album;
-    std::vector<int16_t> second(2 * tools::kSampleRate);
-    size_t loud = 0;
-    for (size_t s = 0; s < kSeconds; ++s) {
-      ASSERT_EQ(tune->render(second.data(), tools::kSampleRate), static_cast<size_t>(tools::kSampleRate));
-      double sum = 0;
-      for (int16_t v : second) sum += static_cast<double>(v) * v;
-      if (std::sqrt(sum / second.size()) > 300) ++loud;  // about -40 dBFS
-    }
-    EXPECT_GE(loud, kSeconds * 3 / 4);
+    EXPECT_GE(real_test::loud_seconds(*tune, kSeconds), kSeconds * 3 / 4);
   }
 }
 
@@ -124,18 +101,12 @@ TEST(GtrRealModules, CutCopiesGiveExitOneAndNoWav) {
 }
 
 TEST(GtrRealModules, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      const fs::path parent = entry.path().parent_path();
-      if (!entry.is_regular_file() || parent == kFolders[0] || parent == kFolders[1]) continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kGtrFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, "Global Tracker");
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = real_test::read(path);
+    EXPECT_FALSE(kGtrFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace

@@ -23,35 +23,19 @@ namespace {
 namespace fs = std::filesystem;
 using tools::ay::AySong;
 using tools::ay::kPsmFormat;
+using real_test::read;
 
 const fs::path kRoot = TOOLS_SAMPLES;
-const fs::path kFolders[] = {kRoot / "ay" / "Pro Sound Maker", kRoot / "zx-more" / "Pro Sound Maker"};
 constexpr double kClock = 1773400;  // the ZX Spectrum 128's AY
 
-std::vector<uint8_t> read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<fs::path> modules() {
-  std::vector<fs::path> paths;
-  for (const fs::path& folder : kFolders)
-    for (const auto& entry : fs::directory_iterator(folder))
-      if (entry.path().extension() == ".psm") paths.push_back(entry.path());
-  return paths;
-}
+std::vector<fs::path> modules() { return real_test::modules_in(kRoot, "Pro Sound Maker"); }
 
 TEST(PsmRealModules, EachComesRoundWithinAPlausibleLengthAndPlaysNotes) {
   int played = 0;
   for (const fs::path& path : modules()) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<uint8_t> bytes = read(path);
-    const tools::ay::Format* first = nullptr;
-    for (const tools::ay::Format& format : tools::ay::formats())
-      if (format.detect(bytes.data(), bytes.size())) {
-        first = &format;
-        break;
-      }
+    const tools::ay::Format* first = real_test::first_format(bytes);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->name, kPsmFormat.name);
     AySong song;
@@ -100,17 +84,12 @@ TEST(PsmRealModules, RenderAudiblyThroughTheRenderer) {
 }
 
 TEST(PsmRealModules, NoOtherSampleIsTaken) {
-  int checked = 0;
-  for (const char* folder : {"ay", "zx-more", "zx-collection"}) {
-    if (!fs::is_directory(kRoot / folder)) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(kRoot / folder)) {
-      if (!entry.is_regular_file() || entry.path().parent_path().filename() == "Pro Sound Maker") continue;
-      const std::vector<uint8_t> bytes = read(entry.path());
-      EXPECT_FALSE(kPsmFormat.detect(bytes.data(), bytes.size())) << entry.path();
-      ++checked;
-    }
+  const std::vector<fs::path> others = real_test::files_outside(kRoot, "Pro Sound Maker");
+  for (const fs::path& path : others) {
+    const std::vector<uint8_t> bytes = real_test::read(path);
+    EXPECT_FALSE(kPsmFormat.detect(bytes.data(), bytes.size())) << path;
   }
-  EXPECT_GT(checked, 100);
+  EXPECT_GT(others.size(), 100u);
 }
 
 }  // namespace

@@ -11,14 +11,24 @@ std::vector<uint8_t> read(const std::filesystem::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::filesystem::path> files_outside(const std::filesystem::path& root,
-                                                 const std::filesystem::path& folder) {
+std::vector<std::filesystem::path> modules_in(const std::filesystem::path& root, const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  for (const char* collection : {"ay", "zx-more"}) {
+    if (!fs::is_directory(root / collection / folder)) continue;
+    for (const auto& entry : fs::directory_iterator(root / collection / folder))
+      if (entry.is_regular_file() && entry.path().extension() != ".md") files.push_back(entry.path());
+  }
+  return files;
+}
+
+std::vector<std::filesystem::path> files_outside(const std::filesystem::path& root, const std::string& folder) {
   namespace fs = std::filesystem;
   std::vector<fs::path> files;
   for (const char* collection : {"ay", "zx-more", "zx-collection"}) {
     if (!fs::is_directory(root / collection)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root / collection))
-      if (entry.is_regular_file() && entry.path().parent_path() != folder) files.push_back(entry.path());
+      if (entry.is_regular_file() && entry.path().parent_path().filename() != folder) files.push_back(entry.path());
   }
   return files;
 }
