@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/renderer/ay/stc_image.h"
+#include "tools/renderer/ay/zx_tracker.h"
 
 namespace tools::ay {
 namespace {
@@ -34,7 +35,7 @@ constexpr size_t kMaxPositions = 256;
 constexpr size_t kRamStart = 0x4000;
 constexpr size_t kAddressSpace = 0x10000;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 // What a track that started at a byte of the file would be: where it ends
 // (just past its 0xFF; 0 when it runs off the file or holds a command Sound

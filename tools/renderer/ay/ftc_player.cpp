@@ -38,7 +38,7 @@ constexpr size_t kSampleLine = 5;
 constexpr size_t kOrnamentLine = 2;
 constexpr int kMaxRowBytes = 64;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 bool lines_whole(const uint8_t* data, size_t size, size_t at, size_t line_size) {
   if (at < kPositions || at + 3 > size) return false;

@@ -49,7 +49,7 @@ constexpr uint8_t kEnvelopeThrough = 0x80;
 constexpr uint8_t kNoNoise = 0x40;
 constexpr uint8_t kNoTone = 0x20;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 size_t pointer_at(const uint8_t* data, size_t at) { return (word_at(data, at) - word_at(data, kAddress)) & 0xFFFF; }
 

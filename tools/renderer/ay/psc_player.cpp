@@ -41,7 +41,7 @@ struct Layout {
   int samples = 0;  // entries of the sample table
 };
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   if (size < kSampleTable + 2 || std::memcmp(data, kMagic, kMagicSize) != 0) return false;

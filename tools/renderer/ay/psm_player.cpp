@@ -43,7 +43,7 @@ constexpr size_t kSampleLine = 3;
 // The shape of the envelope a note's own period drives: a falling saw.
 constexpr int kNoteEnvelopeShape = 8;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 struct Layout {
   size_t positions = 0, samples = 0, ornaments = 0, patterns = 0;

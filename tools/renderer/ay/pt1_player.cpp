@@ -32,7 +32,7 @@ constexpr uint8_t kEndOfTrack = 0xFF;
 constexpr size_t kSampleLine = 3;
 constexpr int kMaxRowBytes = 64;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 bool sample_whole(const uint8_t* data, size_t size, size_t at) {
   if (at == 0) return true;

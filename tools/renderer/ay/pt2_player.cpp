@@ -25,7 +25,7 @@ constexpr uint8_t kEndOfTrack = 0x00;
 
 enum class Slide : uint8_t { none, glissando, portamento };
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 bool pattern_inside(const uint8_t* data, size_t size, int pattern) {
   const size_t entry = word_at(data, kPatternTable) + 6 * static_cast<size_t>(pattern);

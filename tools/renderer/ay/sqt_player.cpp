@@ -39,7 +39,7 @@ struct Layout {
   int loop = 0;
 };
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 bool read_layout(const uint8_t* data, size_t size, Layout* layout) {
   if (size < kHeaderSize + 2) return false;

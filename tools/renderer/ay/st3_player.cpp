@@ -28,7 +28,7 @@ constexpr size_t kSampleSize = 130;
 constexpr size_t kOrnamentSize = 32;
 constexpr size_t kPatternEntrySize = 6;  // the three tracks
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 struct Layout {
   size_t positions, samples, ornaments, patterns;

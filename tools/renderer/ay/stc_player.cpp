@@ -33,7 +33,7 @@ constexpr uint8_t kEndOfTable = 0xFF;
 constexpr uint8_t kEndOfTrack = 0xFF;
 constexpr size_t kNone = SIZE_MAX;
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 // The compiler's layout: header, samples, positions, ornaments, pattern
 // table, tracks. The module names samples, ornaments and patterns by

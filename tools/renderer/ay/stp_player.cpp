@@ -36,7 +36,7 @@ struct Layout {
   int pattern_count = 0;
 };
 
-size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+using zx::word_at;
 
 // A sample or ornament: its loop line (0xFF: none) and length, then
 // `length` entries of `entry_size` bytes. The compiler points the entries of

@@ -10,6 +10,10 @@
 
 namespace tools::ay::zx {
 
+// The little-endian word at `at` of a module whose bounds the caller has
+// checked (header checks, before a ModuleBytes view exists).
+inline size_t word_at(const uint8_t* data, size_t at) { return data[at] | data[at + 1] << 8; }
+
 // A module's bytes. A read outside them answers 0 and marks the view
 // broken: module data steers every pointer a player follows, so the players
 // read freely and the recorder checks the mark once a frame.
