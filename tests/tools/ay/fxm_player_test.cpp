@@ -2,6 +2,7 @@
 // volume program, calls, loops and transposition, the pitch program's
 // modes, noise and legato, where the song's repeat is found, and the
 // programs and cuts that must be refused.
+#include "tools/renderer/ay/fxm_ay_file.h"
 #include "tools/renderer/ay/fxm_player.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,57 @@ TEST(FxmPlayerTest, EveryCutOfAModuleIsRefused) {
   for (size_t size = 0; size < good.size(); ++size) {
     const Bytes cut(good.begin(), good.begin() + static_cast<long>(size));
     EXPECT_FALSE(kFxmFormat.detect(cut.data(), cut.size()) && kFxmFormat.parse(cut.data(), cut.size(), &song, &error))
+        << size;
+  }
+}
+
+// The same data block in an AY file ("ZXAYAMAD"): the header's texts, the
+// song record and its data record, then the block.
+Bytes ay_file(const Bytes& fxsm, const std::string& name, const std::string& author) {
+  auto relative = [](Bytes* out, size_t at, size_t target) {
+    const auto offset = static_cast<uint16_t>(target - at);
+    (*out)[at] = static_cast<uint8_t>(offset >> 8);
+    (*out)[at + 1] = static_cast<uint8_t>(offset);
+  };
+  Bytes out = {'Z', 'X', 'A', 'Y', 'A', 'M', 'A', 'D'};
+  out.resize(24);
+  relative(&out, 18, 20);
+  relative(&out, 20, out.size());
+  out.insert(out.end(), name.begin(), name.end());
+  out.push_back(0);
+  relative(&out, 12, out.size());
+  out.insert(out.end(), author.begin(), author.end());
+  out.push_back(0);
+  if (out.size() % 2) out.push_back(0);
+  relative(&out, 22, out.size());
+  out.insert(out.end(), {fxsm[5], fxsm[4], 0x1F, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  out.insert(out.end(), fxsm.begin() + 6, fxsm.end());
+  return out;
+}
+
+TEST(FxmPlayerTest, AnAyFileOfTheBlockPlaysItWithItsTextsAndRefusesEveryCut) {
+  FxmModule m;
+  const Programs s = add_programs(m, {0x0F, 2, 0x3C, 0x05, 0}, {0x82, 4, 0x83, 1, 0x84}, 0);
+  const uint16_t a = m.next();
+  m.add_looped({0x87, lo(s.volumes), hi(s.volumes), 0x86, lo(s.pitches), hi(s.pitches), 0x0D, 3, 0x00, 2}, 0);
+  const uint16_t rest = m.add_looped({0x00, 5}, 0);
+  m.channels(a, rest, rest);
+  const Bytes fxsm = m.file();
+  const Bytes ay = ay_file(fxsm, "made name", "made author");
+  AySong own, wrapped;
+  std::string error;
+  ASSERT_TRUE(kFxmFormat.parse(fxsm.data(), fxsm.size(), &own, &error)) << error;
+  ASSERT_TRUE(tools::ay::kFxmAyFormat.detect(ay.data(), ay.size()));
+  ASSERT_TRUE(tools::ay::kFxmAyFormat.parse(ay.data(), ay.size(), &wrapped, &error)) << error;
+  EXPECT_EQ(wrapped.title, "made name");
+  EXPECT_EQ(wrapped.author, "made author");
+  EXPECT_EQ(wrapped.loop_frame, own.loop_frame);
+  ASSERT_EQ(wrapped.frames.size(), own.frames.size());
+  for (size_t f = 0; f < own.frames.size(); ++f) EXPECT_EQ(wrapped.frames[f][0].regs, own.frames[f][0].regs) << f;
+  for (size_t size = 0; size < ay.size(); ++size) {
+    const Bytes cut(ay.begin(), ay.begin() + static_cast<long>(size));
+    EXPECT_FALSE(tools::ay::kFxmAyFormat.detect(cut.data(), cut.size()) &&
+                 tools::ay::kFxmAyFormat.parse(cut.data(), cut.size(), &wrapped, &error))
         << size;
   }
 }

@@ -12,6 +12,7 @@
 
 #include "tests/tools/ay/real_module_checks.h"
 #include "tools/renderer/ay/ay_song.h"
+#include "tools/renderer/ay/fxm_ay_file.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/tune.h"
 
@@ -86,6 +87,22 @@ TEST(FxmRealTunes, NoOtherSampleIsTaken) {
     EXPECT_FALSE(kFxmFormat.detect(bytes.data(), bytes.size())) << path;
   }
   EXPECT_GT(others.size(), 100u);
+}
+
+// View_To_A_Kill.ay keeps its tune in an AY file: its header states the
+// song's length, which the repeat the player finds must match.
+TEST(FxmRealTunes, TheAyFileOfOnePlaysWithItsTextsAndItsStatedLength) {
+  const std::vector<uint8_t> bytes = read(kFolder / "View_To_A_Kill.ay");
+  const tools::ay::Format* first = real_test::first_format(bytes);
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first->name, tools::ay::kFxmAyFormat.name);
+  AySong song;
+  std::string error;
+  ASSERT_TRUE(tools::ay::kFxmAyFormat.parse(bytes.data(), bytes.size(), &song, &error)) << error;
+  EXPECT_EQ(song.title, "View to a Kill");
+  EXPECT_EQ(song.author.rfind("Frantisek Fuka", 0), 0u) << song.author;
+  ASSERT_GE(song.loop_frame, 0);
+  EXPECT_EQ(song.frames.size() - static_cast<size_t>(song.loop_frame), 0x1C80u);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // libFuzzer target: the ASC Sound Master, Pro Sound Creator, Sound Tracker
-// Pro, SQ-Tracker, Fuxoft AY Language, Fast Tracker, Global Tracker and Pro
-// Sound Maker players on arbitrary bytes. Each detection and parse must
-// return, stay inside the input (the sanitizers watch that) and, when it
-// accepts the bytes, give a song within the cap whose registers are in
-// range; a parse never takes what its detection refused.
+// Pro, SQ-Tracker, Fuxoft AY Language (its own files and AY files), Fast
+// Tracker, Global Tracker and Pro Sound Maker players on arbitrary bytes.
+// Each detection and parse must return, stay inside the input (the
+// sanitizers watch that) and, when it accepts the bytes, give a song within
+// the cap whose registers are in range; a parse never takes what its
+// detection refused.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "tools/renderer/ay/asc_player.h"
 #include "tools/renderer/ay/ftc_player.h"
+#include "tools/renderer/ay/fxm_ay_file.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/gtr_player.h"
 #include "tools/renderer/ay/psc_player.h"
@@ -35,7 +37,8 @@ void check(const tools::ay::AySong& song) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const tools::ay::Format* format :
        {&tools::ay::kAscFormat, &tools::ay::kPscFormat, &tools::ay::kStpFormat, &tools::ay::kSqtFormat,
-        &tools::ay::kFxmFormat, &tools::ay::kFtcFormat, &tools::ay::kGtrFormat, &tools::ay::kPsmFormat}) {
+        &tools::ay::kFxmFormat, &tools::ay::kFxmAyFormat, &tools::ay::kFtcFormat, &tools::ay::kGtrFormat,
+        &tools::ay::kPsmFormat}) {
     const bool detected = format->detect(data, size);
     tools::ay::AySong song;
     std::string error;

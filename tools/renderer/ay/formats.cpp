@@ -8,6 +8,7 @@
 #include "tools/renderer/ay/fls_player.h"
 #include "tools/renderer/ay/ay_song.h"
 #include "tools/renderer/ay/ftc_player.h"
+#include "tools/renderer/ay/fxm_ay_file.h"
 #include "tools/renderer/ay/fxm_player.h"
 #include "tools/renderer/ay/gtr_player.h"
 #include "tools/renderer/ay/psc_player.h"
@@ -36,6 +37,7 @@ const std::vector<Format>& formats() {
       kVtxFormat,
       // Programs for the machine.
       kProjectAyFormat,
+      kFxmAyFormat,
       // Tracker modules.
       kFxmFormat,
       kGtrFormat,

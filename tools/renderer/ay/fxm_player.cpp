@@ -326,10 +326,25 @@ class FxmPass {
 };
 
 bool detect(const uint8_t* data, size_t size) {
-  if (size < kHeaderSize + kChannelTable + 2 || std::memcmp(data, "FXSM", 4) != 0) return false;
-  const uint16_t load = static_cast<uint16_t>(data[4] | data[5] << 8);
-  const uint8_t* block = data + kHeaderSize;
-  const size_t block_size = size - kHeaderSize;
+  return size >= kHeaderSize && std::memcmp(data, "FXSM", 4) == 0 &&
+         fxm::block_plausible(data + kHeaderSize, size - kHeaderSize, static_cast<uint16_t>(data[4] | data[5] << 8));
+}
+
+bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
+  if (!detect(data, size)) {
+    *error = "not a Fuxoft AY Language module";
+    return false;
+  }
+  return fxm::play_block(data + kHeaderSize, size - kHeaderSize, static_cast<uint16_t>(data[4] | data[5] << 8), song,
+                         error);
+}
+
+}  // namespace
+
+namespace fxm {
+
+bool block_plausible(const uint8_t* block, size_t block_size, uint16_t load) {
+  if (block_size < kChannelTable + 2) return false;
   for (int c = 0; c < 3; ++c) {
     const uint16_t start = static_cast<uint16_t>(block[2 * c] | block[2 * c + 1] << 8);
     const size_t at = static_cast<uint16_t>(start - load);
@@ -340,14 +355,10 @@ bool detect(const uint8_t* data, size_t size) {
   return true;
 }
 
-bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
-  if (!detect(data, size)) {
-    *error = "not a Fuxoft AY Language module";
-    return false;
-  }
+bool play_block(const uint8_t* block, size_t block_size, uint16_t load, AySong* song, std::string* error) {
   *song = AySong();
   song->program = "Fuxoft AY Language";
-  FxmPass pass(data + kHeaderSize, size - kHeaderSize, static_cast<uint16_t>(data[4] | data[5] << 8));
+  FxmPass pass(block, block_size, load);
   // The frame whose whole state (every channel's program, stack, note and
   // programs, and the noise) was seen before starts the repeat.
   std::unordered_map<uint64_t, long> seen;
@@ -366,7 +377,7 @@ bool parse(const uint8_t* data, size_t size, AySong* song, std::string* error) {
   return true;
 }
 
-}  // namespace
+}  // namespace fxm
 
 const Format kFxmFormat = {"Fuxoft AY Language", detect, parse};
 

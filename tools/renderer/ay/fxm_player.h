@@ -7,10 +7,25 @@
 // three channels stand where they stood before, which is its loop.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
 #include "tools/renderer/ay/ay_song.h"
 
 namespace tools::ay {
 
 extern const Format kFxmFormat;
+
+namespace fxm {
+
+// Whether the three channel words of a data block loaded at `load` point
+// inside it, each at a command the language has.
+bool block_plausible(const uint8_t* block, size_t block_size, uint16_t load);
+
+// Plays a data block loaded at `load` until all three channels repeat.
+bool play_block(const uint8_t* block, size_t block_size, uint16_t load, AySong* song, std::string* error);
+
+}  // namespace fxm
 
 }  // namespace tools::ay

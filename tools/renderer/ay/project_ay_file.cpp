@@ -124,6 +124,27 @@ bool parse_song(const Reader& file, size_t record, int index, Song* song, std::s
 
 }  // namespace
 
+bool parse_fxm_file(const uint8_t* data, size_t size, FxmTune* tune, std::string* error) {
+  if (size < kHeaderSize || std::memcmp(data, "ZXAYAMAD", 8) != 0) {
+    *error = "not an AY file of a Fuxoft AY Language tune";
+    return false;
+  }
+  const Reader file(data, size);
+  size_t record, song_data;
+  if (!file.text(12, &tune->author) || !file.follow(18, kSongRecordSize, &record) || !file.text(record, &tune->name)) {
+    *error = "a text of the header lies outside the file or has no end";
+    return false;
+  }
+  if (!file.follow(record + 2, kSongDataSize, &song_data)) {
+    *error = "the song's data lies outside the file";
+    return false;
+  }
+  tune->address = file.word(song_data);
+  tune->length_frames = file.word(song_data + 4);
+  tune->offset = song_data + kSongDataSize;
+  return true;
+}
+
 bool is_project_ay(const uint8_t* data, size_t size) {
   return size >= 8 && std::memcmp(data, "ZXAYEMUL", 8) == 0;
 }

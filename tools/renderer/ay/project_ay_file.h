@@ -38,6 +38,23 @@ struct File {
   std::vector<Song> songs;
 };
 
+// The other kind of AY file, "ZXAYAMAD": a Fuxoft AY Language data block
+// with the header's texts. Its song data record is as long as a Project AY
+// one: the block's load address, the noise mask, the loop count and the
+// song's length in frames, then eight bytes nothing here needs; the block
+// follows it and runs to the file's end.
+struct FxmTune {
+  std::string name, author;  // raw bytes, any code page
+  uint16_t address = 0;
+  uint16_t length_frames = 0;
+  size_t offset = 0;  // where the block starts in the file
+};
+
+// Reads the header, the first song's texts and its data record. False,
+// with a one-line reason, when the signature is not there or a pointer or
+// a text lies outside the file.
+bool parse_fxm_file(const uint8_t* data, size_t size, FxmTune* tune, std::string* error);
+
 // Whether the data starts with the signature.
 bool is_project_ay(const uint8_t* data, size_t size);
 
